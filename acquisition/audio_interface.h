@@ -1,0 +1,17 @@
+// Audio interface selection: the input and output wave formats built from the settings, their
+// validation against the devices (falling back to device 0), and the "Audio Interface" dialog.
+#pragma once
+#include "platform/audio.h"
+
+// The formats the capture and the click output open their devices with.
+extern WaveFormat inputWaveFormat;
+extern WaveFormat outputWaveFormat;
+
+// Builds the 40-byte descriptor from the four format fields (codes outside their tables count as 0).
+WaveFormat BuildWaveFormat(uint16_t formatCode, uint32_t channelCode, int32_t rateIndex, uint16_t bitsCode);
+
+// Rebuilds both descriptors, falls back to device 0 where a device refuses its format, sets or
+// clears RS_INPUT_READY and RS_OUTPUT_READY, and updates the menu.
+void ValidateAudioFormats();
+
+void ResetAudioInterfaceState();

@@ -1,0 +1,52 @@
+// Storage of the histogram series and their derived values.
+#include "analysis/series.h"
+
+#include <cstring>
+
+double* seriesData[SERIES_COUNT] = {};
+int64_t seriesLength[SERIES_COUNT] = {};
+double displayMax[SERIES_COUNT] = {};
+double rawMax[SERIES_COUNT] = {};
+int64_t dataLength[7] = {};
+const int32_t extraUnits[7] = {2, 2, 2, 4, 2, 16, 0};
+int64_t entryCount[SERIES_COUNT] = {};
+int32_t intervalPeakBin = 0;
+int32_t filteredPulseCount = 0;
+double rateHistMean = 0, rateHistSd = 0;
+double widthHistMean = 0, widthHistSd = 0;
+
+namespace {
+double rateTimeStorage[2 * RATE_TIME_LENGTH];
+double histogramStorage[SERIES_COUNT - 1][2 * HISTOGRAM_LENGTH];
+}  // namespace
+
+void BindSeries() {
+    seriesData[0] = rateTimeStorage;
+    seriesLength[0] = RATE_TIME_LENGTH;
+    for (int s = 1; s < SERIES_COUNT; ++s) {
+        seriesData[s] = histogramStorage[s - 1];
+        seriesLength[s] = HISTOGRAM_LENGTH;
+    }
+}
+
+void ClearSeriesForNewAcquisition() {
+    BindSeries();
+    for (int s = 0; s <= SERIES_HEIGHT; ++s) {
+        dataLength[s + 1] = 0;
+        std::memset(seriesData[s], 0, sizeof(double) * static_cast<size_t>(seriesLength[s]));
+    }
+}
+
+void ResetSeriesState() {
+    BindSeries();
+    for (int s = 0; s < SERIES_COUNT; ++s) {
+        std::memset(seriesData[s], 0, sizeof(double) * 2 * static_cast<size_t>(seriesLength[s]));
+        displayMax[s] = DISPLAY_MAX_FLOOR;
+        rawMax[s] = DISPLAY_MAX_FLOOR;
+        entryCount[s] = 0;
+    }
+    for (int64_t& length : dataLength) length = 0;
+    intervalPeakBin = 0;
+    filteredPulseCount = 0;
+    rateHistMean = rateHistSd = widthHistMean = widthHistSd = 0;
+}

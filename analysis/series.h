@@ -1,0 +1,42 @@
+// The six histogram series with their raw and display halves, the per-window data lengths, and the
+// statistics derived from them. Storage is allocated once for the life of the process.
+#pragma once
+#include <cstdint>
+
+constexpr int SERIES_RATE_TIME = 0;
+constexpr int SERIES_RATE_HIST = 1;
+constexpr int SERIES_INTERVAL = 2;
+constexpr int SERIES_WIDTH = 3;
+constexpr int SERIES_HEIGHT = 4;
+constexpr int SERIES_CORRELATION = 5;
+constexpr int SERIES_COUNT = 6;
+
+constexpr int64_t RATE_TIME_LENGTH = 1048576;
+constexpr int64_t HISTOGRAM_LENGTH = 32768;
+constexpr double DISPLAY_MAX_FLOOR = 1e-34;
+
+// seriesData[s]: 2 x seriesLength[s] values; [0, L) raw values, [L, 2L) display values.
+extern double* seriesData[SERIES_COUNT];
+extern int64_t seriesLength[SERIES_COUNT];
+extern double displayMax[SERIES_COUNT];
+extern double rawMax[SERIES_COUNT];
+
+// Per plot window 0-5: positions holding data, and positions shown beyond them.
+extern int64_t dataLength[7];
+extern const int32_t extraUnits[7];
+
+extern int64_t entryCount[SERIES_COUNT];  // entries 1-4 used
+extern int32_t intervalPeakBin;
+extern int32_t filteredPulseCount;
+extern double rateHistMean, rateHistSd;
+extern double widthHistMean, widthHistSd;
+
+// Binds the series arrays to their lengths (once; later calls keep the storage).
+void BindSeries();
+
+// A new acquisition: windows 1-5 get data length 0 and the raw halves of series 0-4 are cleared.
+// (The cursor bins of the views are reset by the view state.)
+void ClearSeriesForNewAcquisition();
+
+// Zeroes every series and statistic (start-up state).
+void ResetSeriesState();

@@ -1,0 +1,47 @@
+// Operating-system services on POSIX systems: executable path, folder checks, local time, environment.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform/system.h"
+
+std::string ModulePath() {
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (n <= 0) return "tik";
+    buffer[n] = '\0';
+    return std::string(buffer);
+}
+
+bool IsDirectoryWritable(const std::string& directory) {
+    return access(directory.empty() ? "." : directory.c_str(), W_OK | X_OK) == 0;
+}
+
+bool MakeDirectories(const std::string& directory) {
+    if (directory.empty()) return true;
+    std::string partial;
+    for (size_t i = 0; i <= directory.size(); ++i) {
+        if (i == directory.size() || directory[i] == '/') {
+            partial = directory.substr(0, i);
+            if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        }
+    }
+    return true;
+}
+
+LocalTime GetLocalTime() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+std::string GetEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
