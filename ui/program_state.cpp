@@ -4,13 +4,17 @@
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "acquisition/audio_interface.h"
+#include "acquisition/pulse_store.h"
 #include "analysis/series.h"
 #include "ui/commands.h"
+#include "ui/view_state.h"
 
 void ResetProgramState() {
     ResetSettingsState();
     ResetRunState();
     ResetAudioInterfaceState();
+    ResetPulseStoreState();
     ResetSeriesState();
+    ResetViewState();
     ResetDispatcher();
 }

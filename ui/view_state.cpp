@@ -1,0 +1,25 @@
+// View state of the plot windows.
+#include "ui/view_state.h"
+
+#include "platform/ui.h"
+
+ViewState viewState[6];
+
+const char* const plainTitles[7] = {"Pulses View vs Time/s   ",       "CountingRate/(1/s) vs Time/s   ",
+                                    "CountingRate/(1/s) Histogram   ", "Interval/\xB5s Histogram   ",
+                                    "PulseWidth/\xB5s Histogram   ",    "PulseHeight Histogram   ",
+                                    "Audio Input"};
+
+void ResetPulsesView() {
+    viewState[0].zoom = 1.0;
+    viewState[0].scrollPosition = 0;
+    SetScrollBar(0, 0, 10001, true);
+}
+
+void RestorePlainTitles() {
+    for (int w = 0; w < 6; ++w) SetWindowTitle(w, plainTitles[w]);
+}
+
+void ResetViewState() {
+    for (ViewState& v : viewState) v = ViewState();
+}
