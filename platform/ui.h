@@ -106,3 +106,12 @@ bool OpenInShell(const char* path);
 // ---- Keyboard state ------------------------------------------------------------------------------
 // Whether a key (virtual-key code, ui/host_events.h) is held down now.
 bool IsKeyDown(int virtualKey);
+
+// ---- Event loop ----------------------------------------------------------------------------------
+enum AudioNotification { AUDIO_INPUT_FILLED, AUDIO_OUTPUT_DONE };
+// Safe to call from any thread (audio callbacks): the user-interface thread will call
+// OnAudioInputBufferFilled(index) or OnAudioOutputBlockDone(index), in posting order.
+void PostAudioNotification(AudioNotification kind, int index);
+// Runs the user-interface event loop (posted notifications, timers, input) until PostQuit; returns
+// the exit code.
+int RunEventLoop();
