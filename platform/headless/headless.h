@@ -72,6 +72,7 @@ struct HeadlessState {
     int menuChanges = 0;                   // enable/gray calls
     int menuRedraws = 0;
     std::map<int, unsigned> timers;        // running timers and their periods
+    std::map<int, unsigned> timerArms;     // how often each timer was (re)started
     std::map<int, HeadlessDialog> dialogs;
     std::string clipboard;
     bool clipboardHasText = false;

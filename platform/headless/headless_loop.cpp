@@ -23,18 +23,26 @@ void PostAudioNotification(AudioNotification kind, int index) {
 
 int RunEventLoop() {
     using Clock = std::chrono::steady_clock;
-    std::map<int, Clock::time_point> due;
+    struct Due {
+        Clock::time_point when;
+        unsigned arms;
+    };
+    std::map<int, Due> due;
     HeadlessState& state = Headless();
     while (!state.quitPosted) {
         // Timers: (re)armed timers fire once their period has passed since they were last seen armed.
         Clock::time_point now = Clock::now();
         for (auto it = due.begin(); it != due.end();)
             it = state.timers.count(it->first) ? std::next(it) : due.erase(it);
-        for (const auto& [id, period] : state.timers)
-            if (!due.count(id)) due[id] = now + std::chrono::milliseconds(period);
+        for (const auto& [id, period] : state.timers) {
+            unsigned arms = state.timerArms[id];
+            auto found = due.find(id);
+            if (found == due.end() || found->second.arms != arms)
+                due[id] = {now + std::chrono::milliseconds(period), arms};
+        }
         Clock::time_point next = now + std::chrono::milliseconds(50);
-        for (const auto& [id, when] : due)
-            if (when < next) next = when;
+        for (const auto& [id, entry] : due)
+            if (entry.when < next) next = entry.when;
 
         std::pair<AudioNotification, int> item;
         bool have = false;
@@ -56,9 +64,10 @@ int RunEventLoop() {
         }
         now = Clock::now();
         for (auto it = due.begin(); it != due.end();) {
-            if (it->second <= now) {
+            if (it->second.when <= now) {
                 int id = it->first;
-                it = due.erase(it);
+                // A periodic timer: the next period starts now unless the handler re-arms or kills it.
+                it->second.when = now + std::chrono::milliseconds(state.timers[id]);
                 HostTimer(id);
                 break;  // the timer table may have changed
             }

@@ -142,7 +142,10 @@ void CheckMenuItem(int command, bool checked) { state.menuChecked[command] = che
 
 void RedrawMenuBar() { state.menuRedraws++; }
 
-void StartTimer(int id, unsigned milliseconds) { state.timers[id] = milliseconds; }
+void StartTimer(int id, unsigned milliseconds) {
+    state.timers[id] = milliseconds;
+    state.timerArms[id]++;
+}
 
 void KillTimer(int id) { state.timers.erase(id); }
 
