@@ -1,0 +1,266 @@
+// Settings record: layout and defaults against an independent byte image, the settings file,
+// start-up without a usable file, range checks of loaded values, and QuantizeSettings.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "platform/headless/headless.h"
+#include "platform/scripted/scripted_audio.h"
+#include "tests/support/test_support.h"
+
+namespace {
+// The default record built byte by byte from the documented layout, independently of the struct.
+std::vector<unsigned char> IndependentDefaultImage() {
+    std::vector<unsigned char> image(7184, 0);
+    auto put32 = [&](size_t offset, uint32_t value) { std::memcpy(&image[offset], &value, 4); };
+    auto putDouble = [&](size_t offset, double value) { std::memcpy(&image[offset], &value, 8); };
+    put32(4, 1);   // inputRateIndex 48000
+    put32(20, 1);  // outputRateIndex
+    const double channel[14] = {1.0, 10.0, 0.0, 1.0, 86400, 1000000, 0, 86400, 1.0, 1.0,
+                                1e6 / 48000, 1, 1e6 / 48000, 0.1};
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < 14; ++k) putDouble(32 + 112 * c + 8 * k, channel[k]);
+    for (int i = 0; i < 7; ++i) {
+        size_t base = 1280 + 44 * i;
+        put32(base, 44);
+        put32(base + 8, i == 0 ? 1 : 0);
+        put32(base + 20, 0xFFFFFFFF);
+        put32(base + 24, 0xFFFFFFFF);
+        int32_t left = 400 * (i % 2), top = 150 * (i / 2);
+        put32(base + 28, static_cast<uint32_t>(left));
+        put32(base + 32, static_cast<uint32_t>(top));
+        put32(base + 36, static_cast<uint32_t>(left + 400));
+        put32(base + 40, static_cast<uint32_t>(top + 150));
+    }
+    for (int c = 0; c < 2; ++c) {
+        const double limits[6] = {0.0, 4294967295.0, 0.0, 4294967295.0, 0.0, 100.0};
+        for (int k = 0; k < 6; ++k) putDouble(1592 + 48 * c + 8 * k, limits[k]);
+        const double runs[16][2] = {{4, -0.113544}, {4, -0.112678}, {4, -0.112886}, {4, -0.111314},
+                                    {4, -0.114151}, {4, -0.068427}, {4, 0.117597},  {2, 0.310804},
+                                    {4, 0.382528},  {4, 0.32301},   {4, 0.178923},  {4, 0.017796},
+                                    {4, -0.11068},  {4, -0.184253}, {4, -0.206677}, {2, -0.196045}};
+        int point = 0;
+        for (const auto& run : runs)
+            for (int i = 0; i < static_cast<int>(run[0]); ++i) putDouble(1688 + 480 * c + 8 * point++, run[1]);
+        for (int p = 0; p < 60; ++p) image[2648 + 60 * c + p] = 1;
+        size_t lastRow = 2768 + 384 * c + 24 * 15;
+        putDouble(lastRow, 23);
+        putDouble(lastRow + 8, 1);
+        putDouble(lastRow + 16, 662);
+        std::memcpy(&image[3536 + 31 * c], "Energy /keV", 11);
+        for (int r = 0; r < 32; ++r) {
+            size_t base = 3600 + 1792 * c + 56 * r;
+            put32(base, 0xFFFFFFFF);
+            put32(base + 4, 0xFFFFFFFF);
+            putDouble(base + 8, -1.0);
+            putDouble(base + 16, -1.0);
+        }
+    }
+    return image;
+}
+
+std::vector<unsigned char> RecordBytes() {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&settings);
+    return std::vector<unsigned char>(p, p + sizeof(settings));
+}
+}  // namespace
+
+using SettingsFileTest = TikTest;
+using QuantizeSettingsTest = TikTest;
+
+TEST_F(SettingsFileTest, DefaultRecordMatchesTheDocumentedLayout) {
+    EXPECT_EQ(RecordBytes(), IndependentDefaultImage());
+}
+
+TEST_F(SettingsFileTest, BatchToolWritesTheDefaultRecord) {
+    std::string out = TempPath("defaults.ini");
+    std::string command = std::string(TIK_CLI_PATH) + " defaults " + out;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(out), IndependentDefaultImage());
+}
+
+TEST_F(SettingsFileTest, SaveThenLoadGivesBackTheSameBytes) {
+    settings.channel[1].minHeight = -7.25;
+    settings.options[0].gaussianCorrelation = 1;
+    std::strcpy(settings.comments, "calibration run");
+    settings.roi[1][3] = {10, 20, 1.0, 2.0, 15.0, 2.5, 400.0, 380.0};
+    ASSERT_TRUE(SaveSettingsFile(false));
+    std::vector<unsigned char> written = ReadFileBytes(SettingsFilePath());
+    ASSERT_EQ(written.size(), 7184u);
+    EXPECT_EQ(written, RecordBytes());
+
+    SetDefaultSettings(settings);
+    ASSERT_TRUE(LoadSettingsFile(false));
+    EXPECT_EQ(RecordBytes(), written);
+    ASSERT_TRUE(SaveSettingsFile(false));
+    EXPECT_EQ(ReadFileBytes(SettingsFilePath()), written);
+}
+
+TEST_F(SettingsFileTest, FilesOfTheWrongSizeAreRefusedAndReplacedAtStartUp) {
+    for (size_t size : {7183u, 7185u}) {
+        WriteFileBytes(SettingsFilePath(), std::vector<unsigned char>(size, 0x55));
+        settings.channel[0].minHeight = 3.0;
+        EXPECT_FALSE(LoadSettingsFile(false));
+        EXPECT_EQ(settings.channel[0].minHeight, 3.0);  // untouched
+
+        SetDefaultSettings(settings);
+        Headless().workArea = {0, 0, 1920, 1080};
+        LoadOrCreateSettingsAtStartup();
+        std::vector<unsigned char> written = ReadFileBytes(SettingsFilePath());
+        ASSERT_EQ(written.size(), 7184u);
+        EXPECT_EQ(written, RecordBytes());
+        for (int i = 0; i < 7; ++i) {
+            const WindowPlacementRecord& w = settings.windowPlacement[i];
+            EXPECT_EQ(w.normalLeft, (i % 2) * 960);
+            EXPECT_EQ(w.normalTop, (i / 2) * 270);
+            EXPECT_EQ(w.normalRight - w.normalLeft, 960);
+            EXPECT_EQ(w.normalBottom - w.normalTop, 270);
+            EXPECT_EQ(w.showCommand, i == 0 ? 1u : 0u);
+        }
+    }
+}
+
+TEST_F(SettingsFileTest, MissingFileAndCancelledDialogsLeaveTheRecord) {
+    SetSettingsFilePath(TempPath("missing/none.ini"));
+    EXPECT_FALSE(LoadSettingsFile(false));
+    EXPECT_FALSE(SaveSettingsFile(false));
+    EXPECT_FALSE(LoadSettingsFile(true));  // no scripted answer: cancelled
+    ASSERT_EQ(Headless().fileDialogs.size(), 1u);
+    EXPECT_EQ(Headless().fileDialogs[0].title, "Open Settings File");
+    EXPECT_EQ(Headless().fileDialogs[0].defaultExtension, "ini");
+    std::vector<std::string> filters = {"Load settings file (*.ini)", "*.ini", "Settings file (*.ini)", "*.ini",
+                                        "All Files (*.*)", "*.*"};
+    EXPECT_EQ(Headless().fileDialogs[0].filters, filters);
+    EXPECT_EQ(RecordBytes(), IndependentDefaultImage());
+}
+
+TEST_F(SettingsFileTest, SaveAsAndLoadThroughTheDialogs) {
+    std::string other = TempPath("other.ini");
+    settings.channel[0].timeStep = 0.5;
+    Headless().fileAnswers.push_back(other);
+    ASSERT_TRUE(SaveSettingsFile(true));
+    EXPECT_EQ(Headless().fileDialogs.back().title, "Save Settings File");
+    EXPECT_TRUE(Headless().fileDialogs.back().save);
+    SetDefaultSettings(settings);
+    Headless().fileAnswers.push_back(other);
+    ASSERT_TRUE(LoadSettingsFile(true));
+    EXPECT_EQ(settings.channel[0].timeStep, 0.5);
+}
+
+TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
+    ScriptedAudio().inputDevices = {"Card A", "Card B"};
+    ScriptedAudio().inputAccepts = [](int device, const WaveFormat& format) {
+        return device == 0 || format.samplesPerSecond == 48000;
+    };
+    settings.inputDevice = 1;
+    settings.inputRateIndex = 7;  // 384000: refused by device 1
+    ASSERT_TRUE(SaveSettingsFile(false));
+    SetDefaultSettings(settings);
+    ASSERT_TRUE(LoadSettingsFile(false));
+    EXPECT_EQ(settings.inputDevice, 0u);
+    EXPECT_TRUE(runState & RS_INPUT_READY);
+
+    settings.inputDevice = 3;  // beyond the two devices
+    settings.inputRateIndex = 1;
+    ASSERT_TRUE(SaveSettingsFile(false));
+    ASSERT_TRUE(LoadSettingsFile(false));
+    EXPECT_EQ(settings.inputDevice, 0u);
+}
+
+TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
+    SettingsRecord bad;
+    SetDefaultSettings(bad);
+    bad.inputRateIndex = 9;
+    bad.outputRateIndex = -1;
+    bad.inputBitsCode = 3;
+    bad.outputFormat = 2;
+    bad.inputChannels = 7;
+    bad.channelSelection = 6;
+    bad.calibrationMode[1] = 5;
+    std::memset(bad.comments, 'x', sizeof(bad.comments));
+    std::memset(bad.quantityUnits[0], 'y', sizeof(bad.quantityUnits[0]));
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&bad);
+    WriteFileBytes(SettingsFilePath(), std::vector<unsigned char>(p, p + sizeof(bad)));
+    ASSERT_TRUE(LoadSettingsFile(false));
+    EXPECT_EQ(settings.inputRateIndex, 1);
+    EXPECT_EQ(settings.outputRateIndex, 1);
+    EXPECT_EQ(settings.inputBitsCode, 0);
+    EXPECT_EQ(settings.outputFormat, 0);
+    EXPECT_EQ(settings.inputChannels, 0u);
+    EXPECT_EQ(settings.channelSelection, 0);
+    EXPECT_EQ(settings.calibrationMode[1], 0);
+    EXPECT_EQ(std::strlen(settings.comments), 994u);
+    EXPECT_EQ(std::strlen(settings.quantityUnits[0]), 30u);
+}
+
+TEST_F(SettingsFileTest, SavingCapturesWindowPlacementsOnceTheWindowsExist) {
+    runState |= RS_READY;
+    Headless().windows[3].visible = true;
+    Headless().windows[3].placement = {1, 10, 20, 310, 220};
+    Headless().windows[0].visible = false;
+    ASSERT_TRUE(SaveSettingsFile(false));
+    EXPECT_EQ(settings.windowPlacement[3].showCommand, 1u);
+    EXPECT_EQ(settings.windowPlacement[3].normalLeft, 10);
+    EXPECT_EQ(settings.windowPlacement[3].normalBottom, 220);
+    EXPECT_EQ(settings.windowPlacement[0].showCommand, 0u);
+}
+
+TEST_F(QuantizeSettingsTest, RateChangeSnapsTimesToTheNewSampleGrid) {
+    dataSampleRate = 96000;
+    settings.channel[0].acquisitionTime = 10.0000031;
+    QuantizeSettings(true);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_DOUBLE_EQ(settings.channel[c].intervalBinSize, 1e6 / 96000);
+        EXPECT_DOUBLE_EQ(settings.channel[c].widthBinSize, 1e6 / 96000);
+        EXPECT_EQ(workingParameters[c][FIELD_INTERVAL_BIN_SIZE], 1);
+    }
+    double frames = settings.channel[0].acquisitionTime * 96000;
+    EXPECT_DOUBLE_EQ(frames, std::round(frames));
+    EXPECT_EQ(workingParameters[0][FIELD_ACQUISITION_TIME], 960000);
+    EXPECT_EQ(workingParameters[0][FIELD_TIME_STEP], 96000);
+}
+
+TEST_F(QuantizeSettingsTest, MinimumHeightRoundsHalfAwayFromZero) {
+    const double step = 1.0 / 21474836.47;
+    settings.channel[0].minHeight = -0.00000003;
+    settings.channel[1].minHeight = 0.00000003;
+    QuantizeSettings(false);
+    EXPECT_EQ(workingParameters[0][FIELD_MIN_HEIGHT], -1);
+    EXPECT_DOUBLE_EQ(settings.channel[0].minHeight, -step);
+    EXPECT_EQ(workingParameters[1][FIELD_MIN_HEIGHT], 1);
+    EXPECT_DOUBLE_EQ(settings.channel[1].minHeight, step);
+
+    settings.channel[0].minHeight = -0.00000001;
+    settings.channel[1].minHeight = 250;
+    QuantizeSettings(false);
+    EXPECT_EQ(settings.channel[0].minHeight, 0.0);
+    EXPECT_EQ(settings.channel[1].minHeight, 100.0);
+    EXPECT_EQ(workingParameters[1][FIELD_MIN_HEIGHT], 2147483647);
+}
+
+TEST_F(QuantizeSettingsTest, MaxPulsesSnapsToWholeNumbersWithinItsLimits) {
+    settings.channel[0].maxPulses = 12.5;
+    settings.channel[1].maxPulses = 5;
+    QuantizeSettings(false);
+    EXPECT_EQ(settings.channel[0].maxPulses, 13.0);
+    EXPECT_EQ(settings.channel[1].maxPulses, 10.0);
+}
+
+TEST_F(QuantizeSettingsTest, NonFiniteAndHugeValuesAreClamped) {
+    settings.channel[0].boostGain = std::nan("");
+    settings.channel[0].acquisitionTime = 1e308;
+    settings.channel[0].heightBinSize = -std::numeric_limits<double>::infinity();
+    settings.channel[1].timeStep = std::numeric_limits<double>::infinity();
+    settings.channel[1].minHeight = std::nan("");
+    QuantizeSettings(true);
+    EXPECT_EQ(settings.channel[0].boostGain, 1.0);
+    EXPECT_DOUBLE_EQ(settings.channel[0].acquisitionTime, 3155692600.0);
+    EXPECT_EQ(workingParameters[0][FIELD_ACQUISITION_TIME], 3155692600LL * 48000);
+    EXPECT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], 215);  // the minimum, on its grid
+    EXPECT_EQ(settings.channel[1].timeStep, 86400.0);
+    EXPECT_NEAR(settings.channel[1].minHeight, -100.0, 1e-7);
+}
