@@ -4,6 +4,7 @@
 #include "platform/ui.h"
 
 ViewState viewState[6];
+char informationText[7][INFORMATION_TEXT_SIZE];
 
 const char* const plainTitles[7] = {"Pulses View vs Time/s   ",       "CountingRate/(1/s) vs Time/s   ",
                                     "CountingRate/(1/s) Histogram   ", "Interval/\xB5s Histogram   ",
@@ -22,4 +23,5 @@ void RestorePlainTitles() {
 
 void ResetViewState() {
     for (ViewState& v : viewState) v = ViewState();
+    for (auto& text : informationText) text[0] = '\0';
 }

@@ -15,6 +15,10 @@ extern ViewState viewState[6];
 // The titles of the seven plot windows without appended file names (0-5 end in three blanks).
 extern const char* const plainTitles[7];
 
+// The legend of each plot window as two lines of text, rebuilt at every paint (Information dialog).
+constexpr int INFORMATION_TEXT_SIZE = 260;
+extern char informationText[7][INFORMATION_TEXT_SIZE];
+
 // Resets window 0's horizontal view: zoom 1, scroll position 0, scroll bar at 0 with page 10001.
 void ResetPulsesView();
 
