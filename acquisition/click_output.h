@@ -1,6 +1,26 @@
-// Click sound output: tone bursts whose pitch follows the pulse height, mixed into four output blocks.
+// Click sound output: tone bursts whose pitch follows the pulse height, mixed into four output
+// blocks that cycle through the output device while a capture runs.
 #pragma once
 #include <cstdint>
 
+// At most this many clicks per channel and detector pass (1 to 128, halved and doubled by keys).
+extern int32_t clickDensity;
+// Semitones added to every click's tone (0 to 98).
+extern int32_t pitchOffset;
+
+// Fills the tone table for the current output rate.
+void BuildClickTones();
+
+// Sound On/Off: opens the output when it is closed, else closes it; then updates the menu.
+void ToggleSound();
+
+// Closes the output if it is open.
+void CloseClickOutput();
+
+// An output block finished playing: remember it and clear it.
+void OnOutputBlockDone(int index);
+
 // Mixes the clicks of the pulses found by the latest detector pass into the output.
 void MixClicks(int64_t clockAtStart, uint32_t sampleCount);
+
+void ResetClickOutputState();
