@@ -1,0 +1,137 @@
+// The "Data Acquisition and Analysis" dialog procedure and the settings-file commands.
+#include "ui/daq_dialog.h"
+
+#include <cstring>
+
+#include "acquisition/pulse_store.h"
+#include "analysis/calibration.h"
+#include "analysis/histograms.h"
+#include "analysis/selection.h"
+#include "core/number_text.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "ui/commands.h"
+
+namespace {
+const char* const SELECTION_TEXTS[6] = {"Left All",  "Left Coincidence",  "Left Anticoincidence",
+                                        "Right All", "Right Coincidence", "Right Anticoincidence"};
+
+int ShownChannel() { return settings.channelSelection >= 3 ? 1 : 0; }
+
+void ShowChannel(int dialog, int b) {
+    for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k)
+        WriteDialogNumber(dialog, IDC_DAQ_FIRST_EDIT + k, ChannelFieldValue(settings.channel[b], k),
+                          static_cast<uint32_t>(fieldDecimals[k]));
+    for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
+        CheckDialogButton(dialog, IDC_DAQ_FIRST_CHECK + k, ChannelOptionRef(settings.options[b], k) != 0);
+}
+
+// Writes every field and reads it back, so each holds the value as displayed.
+void ShowAndTakeBack(int dialog, int b) {
+    for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
+        int id = IDC_DAQ_FIRST_EDIT + k;
+        WriteDialogNumber(dialog, id, ChannelFieldValue(settings.channel[b], k),
+                          static_cast<uint32_t>(fieldDecimals[k]));
+        ChannelFieldRef(settings.channel[b], k) = ReadDialogNumber(dialog, id, fieldMinimum[k], fieldMaximum[k]);
+    }
+}
+
+void Reapply(int dialog, int b) {
+    ShowAndTakeBack(dialog, b);
+    settings.channel[1 - b].acquisitionTime = settings.channel[b].acquisitionTime;
+    AllocatePulseStore(false, true);
+    SetUpCalibration(0);
+    SetUpCalibration(1);
+    RecomputeAll(false);
+}
+
+void Apply(int dialog, int b) {
+    ChannelSettings& channel = settings.channel[b];
+    for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
+        int id = IDC_DAQ_FIRST_EDIT + k;
+        if (k == FIELD_RATE_BIN_SIZE) {
+            // A rate bin always spans a whole number of counts per time step.
+            double minimum = 1.0 / channel.timeStep;
+            fieldMinimum[FIELD_RATE_BIN_SIZE] = minimum;
+            double value = ReadDialogNumber(dialog, id, minimum, fieldMaximum[k]);
+            double ratio = value / minimum;
+            int32_t multiple = ratio >= 2147483647.0 ? 2147483647 : (ratio >= 1.0 ? static_cast<int32_t>(ratio) : 1);
+            channel.rateBinSize = multiple * minimum;
+        } else {
+            ChannelFieldRef(channel, k) = ReadDialogNumber(dialog, id, fieldMinimum[k], fieldMaximum[k]);
+        }
+    }
+    QuantizeSettings(false);
+    for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
+        ChannelOptionRef(settings.options[b], k) = IsDialogButtonChecked(dialog, IDC_DAQ_FIRST_CHECK + k) ? 1 : 0;
+    char comment[COMMENT_CAPACITY];
+    GetDialogItemText(dialog, IDC_DAQ_COMMENTS, comment, COMMENT_CAPACITY);
+    std::memcpy(settings.comments, comment, COMMENT_CAPACITY);
+    settings.comments[COMMENT_MAX_LENGTH] = '\0';
+    Reapply(dialog, b);
+}
+
+bool Initialise(int dialog) {
+    bool first = !(runState & RS_DAQ_DIALOG_OPEN);
+    if (first) {
+        ClearComboBox(dialog, IDC_DAQ_CHANNEL_SELECTION);
+        for (const char* text : SELECTION_TEXTS) AddComboBoxItem(dialog, IDC_DAQ_CHANNEL_SELECTION, text);
+    }
+    SetComboBoxSelection(dialog, IDC_DAQ_CHANNEL_SELECTION, settings.channelSelection);
+    int b = ShownChannel();
+    ShowAndTakeBack(dialog, b);
+    for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
+        CheckDialogButton(dialog, IDC_DAQ_FIRST_CHECK + k, ChannelOptionRef(settings.options[b], k) != 0);
+    SetDialogItemText(dialog, IDC_DAQ_COMMENTS, settings.comments);
+    if (first) runState |= RS_DAQ_DIALOG_OPEN;
+    return first;
+}
+}  // namespace
+
+bool DaqDialogProcedure(int dialog, DialogEvent event, int control) {
+    switch (event) {
+        case DLG_INIT:
+            return Initialise(dialog);
+        case DLG_CLOSE:
+            runState &= ~RS_DAQ_DIALOG_OPEN;
+            EndDialog(dialog, 0);
+            return true;
+        case DLG_COMMAND:
+        case DLG_SELECTION_CHANGE: {
+            int selection = GetComboBoxSelection(dialog, IDC_DAQ_CHANNEL_SELECTION);
+            if (selection >= 0 && selection <= 5) settings.channelSelection = static_cast<int8_t>(selection);
+            int b = ShownChannel();
+            if (event == DLG_SELECTION_CHANGE) {
+                if (control == IDC_DAQ_CHANNEL_SELECTION) ShowChannel(dialog, b);
+                return true;
+            }
+            if (control == IDC_DAQ_APPLY) {
+                Apply(dialog, b);
+            } else if (control == DIALOG_REAPPLY) {
+                Reapply(dialog, b);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void OpenDaqDialog() {
+    if (runState & RS_DAQ_DIALOG_OPEN) {
+        BringDialogToTop(IDD_DAQ);
+        return;
+    }
+    OpenDialog(IDD_DAQ, NO_OWNER, DaqDialogProcedure);
+}
+
+void LoadSettingsCommand() {
+    LoadSettingsFile(true);
+    for (int c = 0; c < 2; ++c) {
+        if (!SetUpCalibration(c)) continue;
+        if (runState & RS_CALIBRATION_DIALOG_OPEN) SendDialogEvent(IDD_CALIBRATION, DLG_INIT, 0);
+        if (runState & RS_DAQ_DIALOG_OPEN) SendDialogEvent(IDD_DAQ, DLG_INIT, 0);
+        if (runState & RS_FILTER_DIALOG_OPEN) SendDialogEvent(IDD_ADVANCED_FILTER, DLG_INIT, 0);
+    }
+}
+
+void SaveSettingsCommand(bool ask) { SaveSettingsFile(ask); }
