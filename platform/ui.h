@@ -112,6 +112,9 @@ enum AudioNotification { AUDIO_INPUT_FILLED, AUDIO_OUTPUT_DONE };
 // Safe to call from any thread (audio callbacks): the user-interface thread will call
 // OnAudioInputBufferFilled(index) or OnAudioOutputBlockDone(index), in posting order.
 void PostAudioNotification(AudioNotification kind, int index);
+// Queues a command for window after the current handler has returned (HostCommand is then called
+// on the user-interface thread).
+void PostCommand(int window, int command);
 // Runs the user-interface event loop (posted notifications, timers, input) until PostQuit; returns
 // the exit code.
 int RunEventLoop();

@@ -83,6 +83,7 @@ struct HeadlessState {
     bool quitPosted = false;
     int exitCode = 0;
     bool failWindowCreation = false;
+    std::deque<std::pair<int, int>> postedCommands;  // window, command
 };
 
 HeadlessState& Headless();
@@ -95,6 +96,9 @@ void HeadlessSetCheck(int dialog, int control, bool checked);
 void HeadlessSelectComboItem(int dialog, int control, int index);
 void HeadlessCloseDialog(int dialog);
 std::string HeadlessItemText(int dialog, int control);
+
+// Runs the posted commands (in order, including those they post in turn); returns how many ran.
+int HeadlessRunPostedCommands();
 
 // Paints a window through the core into the recorded canvas calls (cleared first).
 void HeadlessPaint(int window);

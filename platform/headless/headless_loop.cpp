@@ -21,6 +21,20 @@ void PostAudioNotification(AudioNotification kind, int index) {
     queueSignal.notify_one();
 }
 
+void PostCommand(int window, int command) { Headless().postedCommands.emplace_back(window, command); }
+
+int HeadlessRunPostedCommands() {
+    int count = 0;
+    HeadlessState& state = Headless();
+    while (!state.postedCommands.empty()) {
+        std::pair<int, int> posted = state.postedCommands.front();
+        state.postedCommands.pop_front();
+        HostCommand(posted.first, posted.second);
+        ++count;
+    }
+    return count;
+}
+
 int RunEventLoop() {
     using Clock = std::chrono::steady_clock;
     struct Due {
@@ -30,6 +44,8 @@ int RunEventLoop() {
     std::map<int, Due> due;
     HeadlessState& state = Headless();
     while (!state.quitPosted) {
+        HeadlessRunPostedCommands();
+        if (state.quitPosted) break;
         // Timers: (re)armed timers fire once their period has passed since they were last seen armed.
         Clock::time_point now = Clock::now();
         for (auto it = due.begin(); it != due.end();)
