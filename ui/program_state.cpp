@@ -5,6 +5,8 @@
 #include "core/settings.h"
 #include "acquisition/audio_interface.h"
 #include "acquisition/pulse_store.h"
+#include "analysis/calibration.h"
+#include "analysis/height_spectrum.h"
 #include "analysis/series.h"
 #include "ui/commands.h"
 #include "ui/view_state.h"
@@ -15,6 +17,8 @@ void ResetProgramState() {
     ResetAudioInterfaceState();
     ResetPulseStoreState();
     ResetSeriesState();
+    ResetHeightSpectrumState();
+    ResetCalibrationState();
     ResetViewState();
     ResetDispatcher();
 }
