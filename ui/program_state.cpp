@@ -4,6 +4,8 @@
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "acquisition/audio_interface.h"
+#include "acquisition/capture.h"
+#include "acquisition/click_output.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/height_spectrum.h"
@@ -15,6 +17,8 @@ void ResetProgramState() {
     ResetSettingsState();
     ResetRunState();
     ResetAudioInterfaceState();
+    ResetCaptureState();
+    ResetClickOutputState();
     ResetPulseStoreState();
     ResetSeriesState();
     ResetHeightSpectrumState();
