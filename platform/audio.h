@@ -36,6 +36,9 @@ void AudioQueueInputBuffer(int index, uint8_t* data, uint32_t length);
 void AudioStartInput();
 void AudioResetInput();
 void AudioCloseInput();
+// Input frames the device had to drop since the input was opened (an estimate where the device does
+// not say how many; 0 when nothing was lost).
+uint64_t AudioLostInputFrames();
 
 // Output stream: blocks are played in the order written; each finished block comes back through
 // OnAudioOutputBlockDone.

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -84,6 +85,9 @@ struct HeadlessState {
     int exitCode = 0;
     bool failWindowCreation = false;
     std::deque<std::pair<int, int>> postedCommands;  // window, command
+    // When set, RunEventLoop hands posted audio notifications to this function instead of the core
+    // (tests of an audio backend watch the buffers themselves).
+    std::function<void(AudioNotification kind, int index)> audioObserver;
 };
 
 HeadlessState& Headless();

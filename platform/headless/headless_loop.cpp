@@ -72,7 +72,9 @@ int RunEventLoop() {
             }
         }
         if (have) {
-            if (item.first == AUDIO_INPUT_FILLED)
+            if (state.audioObserver)
+                state.audioObserver(item.first, item.second);
+            else if (item.first == AUDIO_INPUT_FILLED)
                 OnAudioInputBufferFilled(item.second);
             else
                 OnAudioOutputBlockDone(item.second);

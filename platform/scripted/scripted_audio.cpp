@@ -78,6 +78,9 @@ void AudioCloseInput() {
     state.inputQueue.clear();
 }
 
+// The scripted device never drops input: what the test does not deliver simply never arrives.
+uint64_t AudioLostInputFrames() { return 0; }
+
 bool ScriptedDeliverInput(const uint8_t* bytes, size_t count) {
     if (!state.inputOpen || !state.inputStarted || state.inputQueue.empty()) return false;
     ScriptedAudioState::Queued buffer = state.inputQueue.front();
