@@ -1,0 +1,42 @@
+// Helpers of the live-audio tests: a private ALSA configuration with a file-fed PCM ("filecap"),
+// the headless event loop run with a timeout, wave formats and byte patterns.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/audio.h"
+#include "platform/ui.h"
+
+// Folder of this test program's files; the ALSA configuration inside it is in force (ALSA_CONFIG_PATH)
+// before PortAudio starts.
+const std::string& AudioTestFolder();
+
+// Runs the headless event loop, handing every audio notification to handler until it returns true.
+// False when `seconds` pass first.
+bool RunNotifications(const std::function<bool(AudioNotification kind, int index)>& handler, double seconds);
+// Delivers (and forgets) every notification posted so far.
+void DrainNotifications();
+// Collects every notification posted so far, in order.
+std::vector<std::pair<AudioNotification, int>> CollectNotifications();
+
+WaveFormat MakeFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t mask);
+int FindInputDevice(const std::string& name);
+int FindOutputDevice(const std::string& name);
+
+// Deterministic bytes that never repeat with a short period, so a misplaced block shows.
+std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+// Fixture: the sandbox is in place; CAPTURE_FILE and PLAYBACK_FILE point at this test's own files;
+// every stream is closed and every notification drained afterwards.
+class LiveAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string capturePath, playbackPath;
+};
