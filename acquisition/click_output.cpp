@@ -128,7 +128,7 @@ void MixClicks(int64_t clockAtStart, uint32_t sampleCount) {
             while (p < last && !IsPulseSelected(ch, p)) ++p;
             if (p >= last) break;
             const PulseRecord& pulse = Pulse(ch, p);
-            double toneValue = pulse.height * 100 * 4.656612875245797e-10 + pitchOffset;
+            double toneValue = static_cast<double>(pulse.height) * 100.0 * 4.656612875245797e-10 + pitchOffset;
             int tone = toneValue >= 99.0 ? 99 : (toneValue > 0.0 ? static_cast<int>(toneValue) : 0);
             // A pulse that began in the previous block starts its burst at the block's beginning.
             double place = static_cast<double>(pulse.time - clockAtStart) * static_cast<double>(samplesPerBlock) *
@@ -140,6 +140,13 @@ void MixClicks(int64_t clockAtStart, uint32_t sampleCount) {
         }
     }
     AudioWriteOutput(blockA, outputBlocks[blockA], blockLength);
+}
+
+int32_t ClickToneLength() { return toneLength; }
+
+int16_t ClickToneSample(int tone, int32_t i) {
+    if (tone < 0 || tone >= TONE_COUNT || i < 0 || i >= toneLength) return 0;
+    return clickTones[tone][i];
 }
 
 void ResetClickOutputState() {

@@ -23,4 +23,8 @@ void OnOutputBlockDone(int index);
 // Mixes the clicks of the pulses found by the latest detector pass into the output.
 void MixClicks(int64_t clockAtStart, uint32_t sampleCount);
 
+// The tone table: samples per burst and sample i of tone t (0 outside the table).
+int32_t ClickToneLength();
+int16_t ClickToneSample(int tone, int32_t i);
+
 void ResetClickOutputState();
