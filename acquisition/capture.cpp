@@ -9,6 +9,7 @@
 #include "acquisition/click_output.h"
 #include "acquisition/detector.h"
 #include "acquisition/pulse_shape.h"
+#include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/histograms.h"
 #include "analysis/series.h"
@@ -152,7 +153,9 @@ void StopAcquisition() {
         RestorePlainTitles();
         for (int c = 0; c < 2; ++c)
             if (shapeAcquisitionChannels & (1u << c)) UpdatePulseShape(c);
-        // The dialog opens once Stop has finished, so nothing can start inside Stop.
+        // An open dialog shows the new templates now; a closed one opens once Stop has finished, so
+        // nothing can start inside Stop.
+        RefreshPulseShapeDialog();
         PostCommand(WND_PULSES, IDM_PULSE_SHAPE);
     }
     if (!(runState & RS_RESTART_UNCONFIRMED)) StampComment(true);
