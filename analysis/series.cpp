@@ -3,10 +3,19 @@
 
 #include <cstring>
 
-double* seriesData[SERIES_COUNT] = {};
-int64_t seriesLength[SERIES_COUNT] = {};
-double displayMax[SERIES_COUNT] = {};
-double rawMax[SERIES_COUNT] = {};
+namespace {
+double rateTimeStorage[2 * RATE_TIME_LENGTH];
+double histogramStorage[SERIES_COUNT - 1][2 * HISTOGRAM_LENGTH];
+}  // namespace
+
+double* seriesData[SERIES_COUNT] = {rateTimeStorage,     histogramStorage[0], histogramStorage[1],
+                                    histogramStorage[2], histogramStorage[3], histogramStorage[4]};
+int64_t seriesLength[SERIES_COUNT] = {RATE_TIME_LENGTH, HISTOGRAM_LENGTH, HISTOGRAM_LENGTH,
+                                      HISTOGRAM_LENGTH, HISTOGRAM_LENGTH, HISTOGRAM_LENGTH};
+double displayMax[SERIES_COUNT] = {DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR,
+                                   DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR};
+double rawMax[SERIES_COUNT] = {DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR,
+                               DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR};
 int64_t dataLength[7] = {};
 const int32_t extraUnits[7] = {2, 2, 2, 4, 2, 16, 0};
 int64_t entryCount[SERIES_COUNT] = {};
@@ -14,10 +23,16 @@ int32_t intervalPeakBin = 0;
 int32_t filteredPulseCount = 0;
 double rateHistMean = 0, rateHistSd = 0;
 double widthHistMean = 0, widthHistSd = 0;
+uint32_t rateTimeCursor = 0;
+int64_t rateTimeSteps = 0;
+uint32_t rateHistCursor = 0;
+int64_t rateHistSteps = 0;
 
 namespace {
-double rateTimeStorage[2 * RATE_TIME_LENGTH];
-double histogramStorage[SERIES_COUNT - 1][2 * HISTOGRAM_LENGTH];
+void ResetStepCursors() {
+    rateTimeCursor = rateHistCursor = 0;
+    rateTimeSteps = rateHistSteps = 0;
+}
 }  // namespace
 
 void BindSeries() {
@@ -35,6 +50,7 @@ void ClearSeriesForNewAcquisition() {
         dataLength[s + 1] = 0;
         std::memset(seriesData[s], 0, sizeof(double) * static_cast<size_t>(seriesLength[s]));
     }
+    ResetStepCursors();
 }
 
 void ResetSeriesState() {
@@ -49,4 +65,5 @@ void ResetSeriesState() {
     intervalPeakBin = 0;
     filteredPulseCount = 0;
     rateHistMean = rateHistSd = widthHistMean = widthHistSd = 0;
+    ResetStepCursors();
 }

@@ -31,10 +31,18 @@ extern int32_t filteredPulseCount;
 extern double rateHistMean, rateHistSd;
 extern double widthHistMean, widthHistSd;
 
+// Incremental cursors of the two time-step series: the next pulse (index within the analysed channel)
+// each has not consumed yet, and the number of time steps each has completed.
+extern uint32_t rateTimeCursor;
+extern int64_t rateTimeSteps;
+extern uint32_t rateHistCursor;
+extern int64_t rateHistSteps;
+
 // Binds the series arrays to their lengths (once; later calls keep the storage).
 void BindSeries();
 
-// A new acquisition: windows 1-5 get data length 0 and the raw halves of series 0-4 are cleared.
+// A new acquisition: windows 1-5 get data length 0, the raw halves of series 0-4 are cleared and the
+// step cursors start again at the first pulse (so an incremental update cannot skip the new pulses).
 // (The cursor bins of the views are reset by the view state.)
 void ClearSeriesForNewAcquisition();
 

@@ -1,0 +1,67 @@
+// The pulse selection filter (time window, coincidence mode, advanced filter limits) that every
+// analysis, the pulses view, the clicks and the exports use, and the "Advanced Pulse Filter" dialog.
+#pragma once
+#include <cstdint>
+
+#include "acquisition/pulse_store.h"
+#include "core/settings.h"
+#include "platform/ui.h"
+
+// Control ids of the "Advanced Pulse Filter" dialog (IDD_ADVANCED_FILTER).
+constexpr int IDC_FILTER_LIMIT_FIRST = 1900;   // edits 1900-1905 left, 1906-1911 right
+constexpr int IDC_FILTER_ENABLE_FIRST = 1920;  // check boxes 1920-1922 left, 1923-1925 right
+constexpr int IDC_FILTER_APPLY = 6;
+
+// Dialog units: record units per unit shown in the dialog, and the range the dialog accepts.
+constexpr double FILTER_HEIGHT_SCALE = 21474836.47;
+constexpr double FILTER_DISTORTION_SCALE = 42949672.95;
+constexpr double FILTER_HEIGHT_RANGE = 200.0;
+constexpr double FILTER_DISTORTION_RANGE = 100.0;
+constexpr double FILTER_WIDTH_RANGE = 1000000.0;
+constexpr int FILTER_DECIMALS = 4;
+
+// The analysed channel of the current channel selection: 1 (right) for selections 3 to 5, else 0.
+int AnalysedChannel();
+
+// The advanced filter of `channel` applied to one pulse: each enabled test (height, distortion,
+// width) must hold with both bounds inclusive.
+bool PassesAdvancedFilter(int channel, const PulseRecord& pulse);
+
+// Whether stored pulse `index` of `channel` (0 left, 1 right) belongs to the analysed subset: inside
+// the channel's time window [begin, begin + duration), matching the coincidence mode, and, with the
+// channel's advanced filter on, inside the enabled limits (for a coincidence selection the partner
+// must also pass the other channel's limits). Reads the settings and the store, changes nothing.
+// An index outside the channel's capacity, or a partner that is not a stored pulse, is never selected.
+// Inline: every histogram pass calls it once or twice per stored pulse.
+inline bool IsPulseSelected(int channel, uint32_t index) {
+    if (channel < 0 || channel > 1 || index >= pulseCapacity[channel]) return false;
+    const PulseRecord& pulse = Pulse(channel, index);
+    int64_t begin = workingParameters[channel][FIELD_BEGIN_TIME];
+    if (pulse.time < begin || pulse.time >= begin + workingParameters[channel][FIELD_DURATION_TIME]) return false;
+    int selection = settings.channelSelection;
+    bool coincidence = selection == 1 || selection == 4;
+    if (coincidence && pulse.partner == 0) return false;
+    if ((selection == 2 || selection == 5) && pulse.partner != 0) return false;
+    if (!settings.options[channel].useAdvancedFilter) return true;
+    if (!PassesAdvancedFilter(channel, pulse)) return false;
+    if (coincidence) {
+        // The partner may be the other channel's pulse still in progress (index = its count), never
+        // one beyond it; anything else (a damaged data file) is not a stored pulse.
+        int other = 1 - channel;
+        if (pulse.partner > pulseCount[other] || pulse.partner >= pulseCapacity[other]) return false;
+        if (!PassesAdvancedFilter(other, Pulse(other, pulse.partner))) return false;
+    }
+    return true;
+}
+
+// Samples per microsecond at the data sample rate: the unit of the width limits shown by the dialog.
+double FilterWidthScale();
+
+// Procedure of the "Advanced Pulse Filter" dialog: initialise (fill the controls, set
+// RS_FILTER_DIALOG_OPEN), Apply (store the limits, full recompute, refill), command 1100 (refill),
+// close (clear the flag, end with result 1).
+bool AdvancedFilterDialogProc(int dialog, DialogEvent event, int control);
+
+// The "Advanced Filter" menu command: opens the dialog without owner, or brings it to the top when it
+// is already open.
+void OpenAdvancedFilterDialog();
