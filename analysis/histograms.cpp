@@ -263,7 +263,8 @@ void BuildIntervalHistogram(bool incremental) {
             bool secondSelected = IsPulseSelected(c, second);
             selectionRing[static_cast<size_t>(second) & mask] = secondSelected;
             if (!firstSelected || !secondSelected) continue;
-            int64_t bin = IntervalBin(Pulse(c, static_cast<uint32_t>(i)).time, Pulse(c, second).time, binSize);
+            int64_t bin =
+                IntervalBin(Pulse(c, static_cast<uint32_t>(i)).time, Pulse(c, second).time, binSize);
             AddToBin(SERIES_INTERVAL, WND_INTERVAL, bin, 1.0);
             entryCount[SERIES_INTERVAL] += 1;
             runState |= RS_INTERVAL_CHANGED;
@@ -276,8 +277,8 @@ void BuildWidthHistogram(bool incremental) {
     runState &= ~RS_WIDTH_CHANGED;
     int c = AnalysedChannel();
     double* raw = seriesData[SERIES_WIDTH];
-    uint32_t binSize = static_cast<uint32_t>(
-        std::clamp<int64_t>(workingParameters[c][FIELD_WIDTH_BIN_SIZE], 1, UINT32_MAX));
+    uint32_t binSize =
+        static_cast<uint32_t>(std::clamp<int64_t>(workingParameters[c][FIELD_WIDTH_BIN_SIZE], 1, UINT32_MAX));
     uint32_t count = pulseCount[c];
     uint32_t first = 0;
     if (incremental) {
@@ -338,7 +339,8 @@ bool EstimateDeadTime(double* microseconds) {
         cc += raw[2 * p + i];
     }
     if (b == 0.0) return false;
-    double tau = (1.0 - a * cc / (b * b)) * (static_cast<double>(p) + 0.5) * settings.channel[c].intervalBinSize;
+    double tau =
+        (1.0 - a * cc / (b * b)) * (static_cast<double>(p) + 0.5) * settings.channel[c].intervalBinSize;
     if (!(tau > 0.0)) return false;
     *microseconds = tau;
     return true;

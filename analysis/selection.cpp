@@ -18,6 +18,21 @@ bool InLimits(double value, const double* limits, int quantity) {
     return limits[2 * quantity] <= value && value <= limits[2 * quantity + 1];
 }
 
+// Each enabled test of the channel's advanced filter (height, distortion, width) must hold, both
+// bounds inclusive.
+bool PassesLimits(int channel, const PulseRecord& pulse) {
+    const uint8_t* enable = settings.filterEnable[channel];
+    const double* limits = settings.filterLimits[channel];
+    if (enable[QUANTITY_HEIGHT] && !InLimits(static_cast<double>(pulse.height), limits, QUANTITY_HEIGHT))
+        return false;
+    if (enable[QUANTITY_DISTORTION] &&
+        !InLimits(static_cast<double>(pulse.distortion), limits, QUANTITY_DISTORTION))
+        return false;
+    if (enable[QUANTITY_WIDTH] && !InLimits(static_cast<double>(pulse.width), limits, QUANTITY_WIDTH))
+        return false;
+    return true;
+}
+
 double QuantityScale(int quantity) {
     switch (quantity) {
         case QUANTITY_HEIGHT:
@@ -40,9 +55,13 @@ double QuantityRange(int quantity) {
     }
 }
 
-int EnableControl(int channel, int quantity) { return IDC_FILTER_ENABLE_FIRST + 3 * channel + quantity; }
+int EnableControl(int channel, int quantity) {
+    return IDC_FILTER_ENABLE_FIRST + 3 * channel + quantity;
+}
 
-int LimitControl(int channel, int limit) { return IDC_FILTER_LIMIT_FIRST + 6 * channel + limit; }
+int LimitControl(int channel, int limit) {
+    return IDC_FILTER_LIMIT_FIRST + 6 * channel + limit;
+}
 
 // Shows the stored switches and limits, each limit in dialog units with 4 decimals.
 void RefillFilterDialog(int dialog) {
@@ -75,22 +94,23 @@ void ApplyFilterDialog(int dialog) {
 }
 }  // namespace
 
-int AnalysedChannel() { return settings.channelSelection >= 3 ? 1 : 0; }
-
-bool PassesAdvancedFilter(int channel, const PulseRecord& pulse) {
-    const uint8_t* enable = settings.filterEnable[channel];
-    const double* limits = settings.filterLimits[channel];
-    if (enable[QUANTITY_HEIGHT] && !InLimits(static_cast<double>(pulse.height), limits, QUANTITY_HEIGHT))
-        return false;
-    if (enable[QUANTITY_DISTORTION] &&
-        !InLimits(static_cast<double>(pulse.distortion), limits, QUANTITY_DISTORTION))
-        return false;
-    if (enable[QUANTITY_WIDTH] && !InLimits(static_cast<double>(pulse.width), limits, QUANTITY_WIDTH))
-        return false;
-    return true;
+int AnalysedChannel() {
+    return settings.channelSelection >= 3 ? 1 : 0;
 }
 
-double FilterWidthScale() { return static_cast<double>(dataSampleRate) * 0.000001; }
+bool PassesAdvancedFilters(int channel, const PulseRecord& pulse, bool coincidence) {
+    if (!PassesLimits(channel, pulse)) return false;
+    if (!coincidence) return true;
+    // The partner may be the other channel's pulse still in progress (index = its count), never one
+    // beyond it; anything else (a damaged data file) is not a stored pulse.
+    int other = 1 - channel;
+    if (pulse.partner > pulseCount[other] || pulse.partner >= pulseCapacity[other]) return false;
+    return PassesLimits(other, Pulse(other, pulse.partner));
+}
+
+double FilterWidthScale() {
+    return static_cast<double>(dataSampleRate) * 0.000001;
+}
 
 bool AdvancedFilterDialogProc(int dialog, DialogEvent event, int control) {
     switch (event) {

@@ -23,35 +23,28 @@ constexpr int FILTER_DECIMALS = 4;
 // The analysed channel of the current channel selection: 1 (right) for selections 3 to 5, else 0.
 int AnalysedChannel();
 
-// The advanced filter of `channel` applied to one pulse: each enabled test (height, distortion,
-// width) must hold with both bounds inclusive.
-bool PassesAdvancedFilter(int channel, const PulseRecord& pulse);
+// The advanced-filter part of IsPulseSelected: the pulse against its channel's enabled limits and,
+// for a coincidence selection, its partner against the other channel's.
+bool PassesAdvancedFilters(int channel, const PulseRecord& pulse, bool coincidence);
 
 // Whether stored pulse `index` of `channel` (0 left, 1 right) belongs to the analysed subset: inside
 // the channel's time window [begin, begin + duration), matching the coincidence mode, and, with the
 // channel's advanced filter on, inside the enabled limits (for a coincidence selection the partner
 // must also pass the other channel's limits). Reads the settings and the store, changes nothing.
 // An index outside the channel's capacity, or a partner that is not a stored pulse, is never selected.
-// Inline: every histogram pass calls it once or twice per stored pulse.
+// Inline: every histogram pass calls it once per stored pulse.
 inline bool IsPulseSelected(int channel, uint32_t index) {
     if (channel < 0 || channel > 1 || index >= pulseCapacity[channel]) return false;
     const PulseRecord& pulse = Pulse(channel, index);
     int64_t begin = workingParameters[channel][FIELD_BEGIN_TIME];
-    if (pulse.time < begin || pulse.time >= begin + workingParameters[channel][FIELD_DURATION_TIME]) return false;
+    int64_t end = begin + workingParameters[channel][FIELD_DURATION_TIME];
+    if (pulse.time < begin || pulse.time >= end) return false;
     int selection = settings.channelSelection;
     bool coincidence = selection == 1 || selection == 4;
     if (coincidence && pulse.partner == 0) return false;
     if ((selection == 2 || selection == 5) && pulse.partner != 0) return false;
     if (!settings.options[channel].useAdvancedFilter) return true;
-    if (!PassesAdvancedFilter(channel, pulse)) return false;
-    if (coincidence) {
-        // The partner may be the other channel's pulse still in progress (index = its count), never
-        // one beyond it; anything else (a damaged data file) is not a stored pulse.
-        int other = 1 - channel;
-        if (pulse.partner > pulseCount[other] || pulse.partner >= pulseCapacity[other]) return false;
-        if (!PassesAdvancedFilter(other, Pulse(other, pulse.partner))) return false;
-    }
-    return true;
+    return PassesAdvancedFilters(channel, pulse, coincidence);
 }
 
 // Samples per microsecond at the data sample rate: the unit of the width limits shown by the dialog.

@@ -48,6 +48,7 @@ void ClearSeriesForNewAcquisition() {
     BindSeries();
     for (int s = 0; s <= SERIES_HEIGHT; ++s) {
         dataLength[s + 1] = 0;
+        entryCount[s] = 0;
         std::memset(seriesData[s], 0, sizeof(double) * static_cast<size_t>(seriesLength[s]));
     }
     ResetStepCursors();

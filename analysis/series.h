@@ -41,8 +41,9 @@ extern int64_t rateHistSteps;
 // Binds the series arrays to their lengths (once; later calls keep the storage).
 void BindSeries();
 
-// A new acquisition: windows 1-5 get data length 0, the raw halves of series 0-4 are cleared and the
-// step cursors start again at the first pulse (so an incremental update cannot skip the new pulses).
+// A new acquisition: windows 1-5 get data length 0, the raw halves of series 0-4 and their entry
+// counts are cleared and the step cursors start again at the first pulse (so that an incremental
+// update cannot skip the new acquisition's pulses).
 // (The cursor bins of the views are reset by the view state.)
 void ClearSeriesForNewAcquisition();
 

@@ -104,7 +104,8 @@ void Restore(const Checkpoint& k) {
         int64_t upTo = std::min<int64_t>(std::max(k.lengths[s + 1], dataLength[s + 1]) + 1, HISTOGRAM_LENGTH);
         std::copy(k.bins[s].begin(), k.bins[s].begin() + upTo, seriesData[s]);
     }
-    std::fill(seriesData[0] + k.lengths[1], seriesData[0] + std::min(dataLength[1] + 1, RATE_TIME_LENGTH), 0.0);
+    std::fill(seriesData[0] + k.lengths[1], seriesData[0] + std::min(dataLength[1] + 1, RATE_TIME_LENGTH),
+              0.0);
     pulseCount[0] = k.count;
     sampleClock = k.clock;
     std::memcpy(dataLength, k.lengths, sizeof(k.lengths));

@@ -102,7 +102,7 @@ void StoreDeadTimeStream(unsigned seed, uint32_t pulses, double perSample, doubl
 }
 
 class DeadTime : public TikTest, public ::testing::WithParamInterface<unsigned> {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         settings.channel[0].intervalBinSize = 100.0;  // 5 samples
@@ -154,7 +154,8 @@ TEST_F(TikTest, DeadTimeNeedsSFoldOneAndThreePeakBinsOfData) {
     FinishHistogram(SERIES_INTERVAL, 0);
     ASSERT_EQ(intervalPeakBin, 2);
     ASSERT_TRUE(EstimateDeadTime(&estimate));
-    EXPECT_DOUBLE_EQ(estimate, (1.0 - 3.0 * 11.0 / (15.0 * 15.0)) * 2.5 * settings.channel[0].intervalBinSize);
+    EXPECT_DOUBLE_EQ(estimate,
+                     (1.0 - 3.0 * 11.0 / (15.0 * 15.0)) * 2.5 * settings.channel[0].intervalBinSize);
     dataLength[WND_INTERVAL] = 5;
     EXPECT_FALSE(EstimateDeadTime(&estimate));
     dataLength[WND_INTERVAL] = 6;

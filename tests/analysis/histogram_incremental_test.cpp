@@ -62,12 +62,12 @@ struct Case {
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
     const Case& c = info.param;
-    return "seed" + std::to_string(c.seed) + "_S" + std::to_string(c.sFold) + (c.advancedFilter ? "_filter" : "_all") +
-           "_selection" + std::to_string(c.channelSelection);
+    return "seed" + std::to_string(c.seed) + "_S" + std::to_string(c.sFold) +
+           (c.advancedFilter ? "_filter" : "_all") + "_selection" + std::to_string(c.channelSelection);
 }
 
 class IncrementalEqualsFull : public TikTest, public ::testing::WithParamInterface<Case> {
-protected:
+  protected:
     // Settings that vary with the seed: steps that end inside passes, a time window that starts late
     // and ends early, bins of several samples, log scales on some runs.
     void Configure(const Case& k, std::mt19937& random) {
@@ -135,12 +135,14 @@ TEST_P(IncrementalEqualsFull, EverySeriesMatchesOneFullRebuild) {
 
     for (int s = 0; s < 4; ++s) {
         EXPECT_EQ(FirstDifference(incremental.raw[s], full.raw[s]), -1) << "raw half of series " << s;
-        EXPECT_EQ(FirstDifference(incremental.display[s], full.display[s]), -1) << "display half of series " << s;
+        EXPECT_EQ(FirstDifference(incremental.display[s], full.display[s]), -1)
+            << "display half of series " << s;
         EXPECT_EQ(incremental.entries[s], full.entries[s]) << "entryCount of series " << s;
         EXPECT_EQ(incremental.maxima[s][0], full.maxima[s][0]) << "displayMax of series " << s;
         EXPECT_EQ(incremental.maxima[s][1], full.maxima[s][1]) << "rawMax of series " << s;
     }
-    for (int w = 0; w < 5; ++w) EXPECT_EQ(incremental.lengths[w], full.lengths[w]) << "dataLength of window " << w;
+    for (int w = 0; w < 5; ++w)
+        EXPECT_EQ(incremental.lengths[w], full.lengths[w]) << "dataLength of window " << w;
     EXPECT_EQ(incremental.peakBin, full.peakBin);
     EXPECT_EQ(incremental.filtered, full.filtered);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(incremental.statistics[i], full.statistics[i]) << "statistic " << i;

@@ -10,7 +10,7 @@
 
 namespace {
 class IntervalWidth : public TikTest {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         PrepareStore(100);

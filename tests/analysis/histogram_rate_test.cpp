@@ -11,7 +11,7 @@
 
 namespace {
 class RateSeries : public TikTest {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         PrepareStore(1000);
@@ -33,7 +33,7 @@ TEST_F(RateSeries, OnlyCompletedStepsAreStoredAndABoundaryPulseBelongsToTheNextS
     AddPulse(0, 47999);
     AddPulse(0, 48000);  // exactly 1.0 s
     AddPulse(0, 90000);
-    AddPulse(0, 110000);  // in the third, incomplete step
+    AddPulse(0, 110000);   // in the third, incomplete step
     sampleClock = 120000;  // 2.5 s
     RecomputeAll(false);
     EXPECT_EQ(dataLength[WND_RATE_TIME], 2);

@@ -9,7 +9,7 @@
 
 namespace {
 class Recompute : public TikTest {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         PrepareStore(100);
@@ -61,7 +61,8 @@ TEST_F(Recompute, IncrementalRedrawsOnlyTheSeriesThatChanged) {
     sampleClock += 100;
     RecomputeAll(true);
     for (int w = WND_RATE_TIME; w <= WND_WIDTH; ++w) EXPECT_EQ(Invalidations(w), before[w]) << w;
-    EXPECT_FALSE(runState & (RS_RATE_TIME_CHANGED | RS_RATE_HIST_CHANGED | RS_INTERVAL_CHANGED | RS_WIDTH_CHANGED));
+    EXPECT_FALSE(runState &
+                 (RS_RATE_TIME_CHANGED | RS_RATE_HIST_CHANGED | RS_INTERVAL_CHANGED | RS_WIDTH_CHANGED));
     EXPECT_EQ(Invalidations(WND_PULSES), before[WND_PULSES] + 1);
     EXPECT_EQ(Invalidations(WND_AUDIO_INPUT), before[WND_AUDIO_INPUT] + 1);
 
@@ -101,5 +102,33 @@ TEST_F(Recompute, TheAnalysedChannelAndItsSettingsAreUsed) {
     Pulse(1, 1).partner = 3;
     RecomputeAll(false);
     EXPECT_EQ(filteredPulseCount, 1);
+}
+TEST_F(Recompute, ANewAcquisitionStartsTheStepSeriesAtItsFirstPulse) {
+    RecomputeAll(false);
+    ASSERT_EQ(dataLength[WND_RATE_TIME], 2);
+    ClearAcquisition();
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 0);
+    // The new acquisition's first pass, before any full rebuild.
+    bufferFirstPulse[0] = 0;
+    AddPulse(0, 100);
+    AddPulse(0, 200);
+    sampleClock = 48000;
+    RecomputeAll(true);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], 1);
+    EXPECT_EQ(seriesData[SERIES_RATE_TIME][0], 2.0);
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 1);
+    EXPECT_EQ(seriesData[SERIES_RATE_HIST][2], 1.0);
+}
+
+TEST_F(Recompute, BinSizesOfZeroSamplesCountAsOneSample) {
+    // Working units derived for another sample rate can hold 0; no division by a zero bin.
+    workingParameters[0][FIELD_INTERVAL_BIN_SIZE] = 0;
+    workingParameters[0][FIELD_WIDTH_BIN_SIZE] = 0;
+    workingParameters[0][FIELD_S_FOLD] = 0;
+    RecomputeAll(false);
+    EXPECT_EQ(entryCount[SERIES_INTERVAL], 9);
+    EXPECT_EQ(seriesData[SERIES_INTERVAL][1000], 9.0);
+    EXPECT_EQ(seriesData[SERIES_WIDTH][3], 1.0);
+    EXPECT_EQ(seriesData[SERIES_WIDTH][12], 1.0);
 }
 }  // namespace

@@ -85,6 +85,9 @@ TEST_F(TikTest, FilterDialogWidthLimitsFollowTheDataSampleRate) {
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
     EXPECT_EQ(HeadlessItemText(D, 1905), "1041.6667");
     EXPECT_EQ(settings.filterLimits[0][5], 100.0) << "the limit in samples is unchanged";
+    dataSampleRate = 0;  // no rate: no width unit to divide by
+    SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
+    EXPECT_EQ(HeadlessItemText(D, 1905), "0");
 }
 
 TEST_F(TikTest, FilterDialogApplyRebuildsTheSeries) {

@@ -1,22 +1,21 @@
 // IsPulseSelected: time window bounds, coincidence and anticoincidence, the advanced filter on the
 // pulse and on its partner, and records that cannot be read.
 #include "analysis/selection.h"
-
 #include "core/settings.h"
 #include "tests/analysis/histogram_streams.h"
 #include "tests/support/test_support.h"
 
 namespace {
 class SelectionFilter : public TikTest {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         PrepareStore(50);
         QuantizeSettings(false);
     }
     // Advanced filter of channel c on, with all three tests and the given limits.
-    static void SetLimits(int c, double heightMin, double heightMax, double distortionMin, double distortionMax,
-                          double widthMin, double widthMax) {
+    static void SetLimits(int c, double heightMin, double heightMax, double distortionMin,
+                          double distortionMax, double widthMin, double widthMax) {
         settings.options[c].useAdvancedFilter = 1;
         settings.filterEnable[c][0] = settings.filterEnable[c][1] = settings.filterEnable[c][2] = 1;
         double* limits = settings.filterLimits[c];
@@ -112,7 +111,7 @@ TEST_F(SelectionFilter, LimitsAreInclusiveAndOnlyEnabledTestsApply) {
         uint32_t width, height, distortion;
         bool selected;
     } probes[] = {
-        {7, 1000, 300, true},  {9, 2000, 400, true},  {8, 999, 350, false}, {8, 2001, 350, false},
+        {7, 1000, 300, true},  {9, 2000, 400, true},  {8, 999, 350, false},  {8, 2001, 350, false},
         {8, 1500, 299, false}, {8, 1500, 401, false}, {6, 1500, 350, false}, {10, 1500, 350, false},
     };
     for (const Probe& p : probes) {
