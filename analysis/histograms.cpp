@@ -116,7 +116,7 @@ void HistogramStatistics(const double* raw, int64_t last, int64_t entries, doubl
     }
     double n = static_cast<double>(entries);
     *mean = sum / n;
-    // Rounding can leave a spread of a single bin slightly below 0.
+    // Never the root of a negative number, whatever the rounding.
     double variance = sumSquares / n - *mean * *mean;
     *sd = variance > 0.0 ? std::sqrt(variance) : 0.0;
 }
