@@ -109,6 +109,7 @@ bool AudioInterfaceDialogProcedure(int dialog, DialogEvent event, int control) {
                 Cancel(dialog);
             }
             return true;
+        default:
+            return false;
     }
-    return false;
 }

@@ -112,8 +112,9 @@ bool DaqDialogProcedure(int dialog, DialogEvent event, int control) {
             }
             return true;
         }
+        default:
+            return false;
     }
-    return false;
 }
 
 void OpenDaqDialog() {

@@ -12,6 +12,9 @@ bool AboutProcedure(int dialog, DialogEvent event, int control) {
     switch (event) {
         case DLG_INIT:
             return true;
+        case DLG_CLICK:
+            EndDialog(dialog, 1);
+            return true;
         case DLG_COMMAND:
             if (control == IDOK || control == IDCANCEL) EndDialog(dialog, control);
             return true;

@@ -7,6 +7,7 @@
 #include "acquisition/audio_interface.h"
 #include "acquisition/audio_interface_dialog.h"
 #include "acquisition/pulse_store.h"
+#include "core/file_name.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
@@ -285,4 +286,25 @@ TEST_F(AudioInterfaceTest, StoredDeviceBeyondTheListFallsBackToZero) {
     ValidateAudioFormats();
     EXPECT_EQ(settings.inputDevice, 0u);
     EXPECT_TRUE(runState & RS_INPUT_READY);
+}
+
+TEST_F(AppTest, CommandLineFileIsOpenedWithQuotesDropped) {
+    ASSERT_TRUE(StartProgram("\"/data/my runs/cs137.pls\""));
+    ASSERT_FALSE(DispatchedCommands().empty());
+    EXPECT_EQ(DispatchedCommands().back(), IDM_OPEN_NAMED_FILE);
+    EXPECT_STREQ(FileNameBuffer(), "/data/my runs/cs137.pls");
+    EXPECT_EQ(fileNameOffset, 14);
+}
+
+TEST_F(AppTest, OverlongOrEmptyCommandLinesOpenNothing) {
+    std::string longPath(260, 'a');
+    ASSERT_TRUE(StartProgram(longPath.c_str()));
+    for (int id : DispatchedCommands()) EXPECT_NE(id, IDM_OPEN_NAMED_FILE);
+    ResetProgramState();
+    ASSERT_TRUE(StartProgram("\"\""));
+    for (int id : DispatchedCommands()) EXPECT_NE(id, IDM_OPEN_NAMED_FILE);
+    ResetProgramState();
+    std::string fits(259, 'b');
+    ASSERT_TRUE(StartProgram(fits.c_str()));
+    EXPECT_EQ(DispatchedCommands().back(), IDM_OPEN_NAMED_FILE);
 }
