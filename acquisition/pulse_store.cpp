@@ -107,6 +107,9 @@ void ClearAcquisition() {
     for (int w = 1; w <= 5; ++w) viewState[w].cursorBin = 0;
     sampleClock = 0;
     pulseCount[0] = pulseCount[1] = 0;
+    // Also the marks and the seconds derived from the old data, so that nothing reads them as new.
+    bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
+    acquisitionSeconds = 0.0;
     ResetPulsesView();
     RestorePlainTitles();
     runState &= ~RS_RESTART_UNCONFIRMED;

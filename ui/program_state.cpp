@@ -6,6 +6,8 @@
 #include "acquisition/audio_interface.h"
 #include "acquisition/capture.h"
 #include "acquisition/click_output.h"
+#include "acquisition/detector.h"
+#include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/height_spectrum.h"
@@ -20,6 +22,8 @@ void ResetProgramState() {
     ResetCaptureState();
     ResetClickOutputState();
     ResetPulseStoreState();
+    ResetDetectorState();
+    ResetPulseShapeState();
     ResetSeriesState();
     ResetHeightSpectrumState();
     ResetCalibrationState();

@@ -1,0 +1,23 @@
+// The "Pulse Shape" dialog (resource 204): both channels' 60 template points (shown x 1000) with
+// their use switches, OK, Reset, and Copy/Paste of one channel's points as clipboard text.
+#pragma once
+#include "platform/ui.h"
+
+constexpr int IDC_SHAPE_OK = 1;
+constexpr int IDC_SHAPE_RESET = 2;         // also what the dialog reports for the Escape key
+constexpr int IDC_SHAPE_POINT = 1200;      // edit of channel c, point j: 1200 + 60 c + j
+constexpr int IDC_SHAPE_POINT_USED = 1400; // check box of channel c, point j: 1400 + 60 c + j
+constexpr int IDC_SHAPE_COPY_LEFT = 1530;
+constexpr int IDC_SHAPE_PASTE_LEFT = 1531;
+constexpr int IDC_SHAPE_COPY_RIGHT = 1532;
+constexpr int IDC_SHAPE_PASTE_RIGHT = 1533;
+
+// The dialog procedure.
+bool PulseShapeDialogProcedure(int dialog, DialogEvent event, int control);
+
+// Opens the dialog (owner: a plot window, or NO_OWNER when opened from the menu), or brings an open
+// instance to the front.
+void OpenPulseShapeDialog(int owner);
+
+// Makes an open instance reload the template (after a shape acquisition changed it).
+void RefreshPulseShapeDialog();

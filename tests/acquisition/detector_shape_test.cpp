@@ -1,0 +1,268 @@
+// Detector, shape method and shape collection: correlation equals the peak-to-peak amplitude of a
+// template-shaped pulse, the distortion test, blocks split anywhere, limits of the correlation, and
+// the collection of pulse shapes during a shape acquisition with its bounds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "acquisition/pulse_shape.h"
+#include "tests/acquisition/detector_fixture.h"
+
+namespace {
+// Channel c's template becomes a detector-like pulse with its peak near point 30, normalised.
+void UseDetectorTemplate(int c) {
+    for (int j = 0; j < SHAPE_POINTS; ++j) {
+        settings.pulseShape[c][j] = DetectorPulse(j - 26.5, 1.5, 6.0);
+        settings.shapePointUsed[c][j] = 1;
+    }
+    UpdatePulseShape(c);
+}
+
+double TemplateRange(int c) {
+    double low = 0.0, high = 0.0;
+    for (double t : settings.pulseShape[c]) {
+        low = std::fmin(low, t);
+        high = std::fmax(high, t);
+    }
+    return high - low;
+}
+
+// Adds 60 frames of exactly the template's shape with the given peak-to-peak amplitude.
+void AddTemplatePulse(Signal& signal, int c, size_t start, double peakToPeak) {
+    double range = TemplateRange(c);
+    for (int j = 0; j < SHAPE_POINTS; ++j) signal[start + j] += peakToPeak * settings.pulseShape[c][j] / range;
+}
+
+// Index of the first largest value in [from, to).
+size_t FirstMaximum(const Signal& signal, size_t from, size_t to) {
+    size_t best = from;
+    for (size_t f = from; f < to; ++f)
+        if (signal[f] > signal[best]) best = f;
+    return best;
+}
+
+class ShapeMethodTest : public DetectorTest {
+protected:
+    void SetUp() override {
+        DetectorTest::SetUp();
+        UseLiveFormat(1, 4);
+        UseDetectorTemplate(0);
+        settings.options[0].useShapeMethod = 1;
+    }
+};
+}  // namespace
+
+TEST_F(ShapeMethodTest, HeightIsThePeakToPeakAmplitudeOfATemplateShapedPulse) {
+    // Above the correlation's side lobes, which reach about 7 % of a pulse's amplitude.
+    SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
+    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
+    Signal signal(3000, PercentOfFullScale(5));  // a constant offset does not change the correlation
+    AddTemplatePulse(signal, 0, 500, PercentOfFullScale(30));
+    AddTemplatePulse(signal, 0, 1500, PercentOfFullScale(12));
+    Detect({signal}, 4);
+    ASSERT_EQ(pulseCount[0], 2u);
+    EXPECT_NEAR(Record(0, 0).height, PercentOfFullScale(30), 64.0);
+    EXPECT_NEAR(Record(0, 1).height, PercentOfFullScale(12), 64.0);
+    // At the best match the window has exactly the template's shape.
+    EXPECT_LT(Record(0, 0).distortion, 4295u);
+    EXPECT_LT(Record(0, 1).distortion, 4295u);
+    // The correlation rises while the pulse enters the 60-frame window.
+    EXPECT_GT(Record(0, 0).time, 500);
+    EXPECT_LT(Record(0, 0).time, 560);
+    EXPECT_EQ(sampleClock, 3000);
+}
+
+TEST_F(ShapeMethodTest, DistortionSeparatesTemplateShapedFromOtherPulses) {
+    SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
+    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
+    Signal signal(3000, 0.0);
+    AddTemplatePulse(signal, 0, 500, PercentOfFullScale(30));
+    AddDetectorPulse(signal, 1500.0, PercentOfFullScale(30), 8.0, 30.0);  // a slower detector's pulse
+    Detect({signal}, 4);
+    ASSERT_GE(pulseCount[0], 2u);
+    EXPECT_LT(Record(0, 0).time, 1000);
+    EXPECT_LT(Record(0, 0).distortion / 4294967295.0, 1e-6);
+    for (uint32_t i = 1; i < pulseCount[0]; ++i) {
+        EXPECT_GT(Record(0, i).time, 1500);
+        EXPECT_GT(Record(0, i).distortion / 4294967295.0, 0.1);
+    }
+
+    // The default limit of 10 keeps the template-shaped pulse and rejects the other.
+    ClearAcquisition();
+    ContinueCapture();
+    SetChannelField(0, FIELD_MAX_DISTORTION, 10.0);
+    Detect({signal}, 4);
+    ASSERT_EQ(pulseCount[0], 1u);
+    EXPECT_NEAR(Record(0, 0).height, PercentOfFullScale(30), 64.0);
+}
+
+TEST_F(ShapeMethodTest, BlocksSplitAnywhereGiveTheSameRecords) {
+    UseLiveFormat(2, 4);
+    Signal left(12000, 0.0), right(12000, 0.0);
+    AddNoise(left, PercentOfFullScale(0.2), 21);
+    for (int i = 0; i < 20; ++i) {
+        AddTemplatePulse(left, 0, static_cast<size_t>(300 + 580 * i), PercentOfFullScale(8.0 + 2.0 * i));
+        AddRectangle(right, 500 + 570 * i, 3 + i % 5, PercentOfFullScale(20));
+    }
+    Detect({left, right}, 4);
+    std::vector<PulseRecord> whole[2] = {Records(0), Records(1)};
+    ASSERT_EQ(whole[0].size(), 20u);
+    ASSERT_EQ(whole[1].size(), 20u);
+
+    ClearAcquisition();
+    ContinueCapture();
+    const size_t cuts[] = {0, 331, 3500, 3501, 7777, 12000};  // 331 lies inside the first pulse
+    for (size_t i = 0; i + 1 < sizeof(cuts) / sizeof(cuts[0]); ++i) {
+        Signal l(left.begin() + static_cast<long>(cuts[i]), left.begin() + static_cast<long>(cuts[i + 1]));
+        Signal r(right.begin() + static_cast<long>(cuts[i]), right.begin() + static_cast<long>(cuts[i + 1]));
+        Detect({l, r}, 4);
+    }
+    for (int c = 0; c < 2; ++c) {
+        std::vector<PulseRecord> split = Records(c);
+        ASSERT_EQ(split.size(), whole[c].size());
+        for (size_t i = 0; i < split.size(); ++i) {
+            EXPECT_EQ(split[i].time, whole[c][i].time);
+            EXPECT_EQ(split[i].width, whole[c][i].width);
+            EXPECT_EQ(split[i].height, whole[c][i].height);
+            EXPECT_EQ(split[i].distortion, whole[c][i].distortion);
+        }
+    }
+}
+
+TEST_F(ShapeMethodTest, TemplateWithoutUsedPointsFindsNothing) {
+    shapeFirstUsed[0] = SHAPE_POINTS;
+    shapeLastUsed[0] = 0;
+    Signal signal(2000, 0.0);
+    AddTemplatePulse(signal, 0, 500, PercentOfFullScale(60));
+    Detect({signal}, 4);
+    EXPECT_EQ(pulseCount[0], 0u);
+    EXPECT_FALSE(runState & RS_PULSE_OPEN_LEFT);
+}
+
+TEST_F(ShapeMethodTest, CorrelationBeyond32BitsGivesTheLargestHeight) {
+    // A template-shaped pulse of eight times full scale, clipped by the input: its correlation
+    // exceeds the 32-bit range while its shape still passes the distortion test.
+    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
+    Signal signal(1000, 0.0);
+    AddTemplatePulse(signal, 0, 400, 8.0 * 4294967296.0);
+    for (double& value : signal) value = std::fmax(-2147483648.0, std::fmin(2147483647.0, value));
+    Detect({signal}, 4);
+    ASSERT_GE(pulseCount[0], 1u);
+    uint32_t highest = 0;
+    for (uint32_t i = 0; i < pulseCount[0]; ++i) highest = std::max(highest, Record(0, i).height);
+    EXPECT_EQ(highest, 0xFFFFFFFFu);
+}
+
+TEST_F(ShapeMethodTest, AcquiredTemplateFindsPulsesOfItsShape) {
+    settings.options[0].useShapeMethod = 0;
+    BeginShapeAcquisition(SHAPE_CHANNEL_LEFT);
+    runState |= RS_SHAPE_ACQUISITION;
+    Signal training(20000, 0.0);
+    AddNoise(training, PercentOfFullScale(0.2), 31);
+    for (int i = 0; i < 30; ++i) AddDetectorPulse(training, 200.0 + 600.0 * i + 0.29 * i, PercentOfFullScale(20.0 + i));
+    Detect({training}, 4);
+    ASSERT_EQ(pulseCount[0], 30u);
+    runState &= ~RS_SHAPE_ACQUISITION;
+    UpdatePulseShape(0);
+    EXPECT_EQ(shapeFirstUsed[0], 0);
+    EXPECT_EQ(shapeLastUsed[0], 59);
+
+    ClearAcquisition();
+    ContinueCapture();
+    settings.options[0].useShapeMethod = 1;
+    SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
+    Signal signal(10000, 0.0);
+    AddNoise(signal, PercentOfFullScale(0.2), 32);
+    for (int i = 0; i < 10; ++i) AddDetectorPulse(signal, 300.0 + 900.0 * i + 0.41 * i, PercentOfFullScale(25));
+    Detect({signal}, 4);
+    ASSERT_EQ(pulseCount[0], 10u);
+    for (uint32_t i = 0; i < 10; ++i) {
+        EXPECT_NEAR(Record(0, i).height, PercentOfFullScale(25), PercentOfFullScale(2)) << i;
+        EXPECT_LT(Record(0, i).distortion / 4294967295.0, 0.02) << i;
+    }
+}
+
+class ShapeCollectionTest : public DetectorTest {
+protected:
+    void SetUp() override {
+        DetectorTest::SetUp();
+        UseLiveFormat(1, 4);
+        BeginShapeAcquisition(SHAPE_CHANNEL_LEFT);
+        runState |= RS_SHAPE_ACQUISITION;
+    }
+
+    static double TemplateSum(int c) {
+        double sum = 0.0;
+        for (double t : settings.pulseShape[c]) sum += std::fabs(t);
+        return sum;
+    }
+};
+
+TEST_F(ShapeCollectionTest, AddsTheSixtyFramesAroundEachAcceptedPeak) {
+    double rightBefore = settings.pulseShape[1][30];
+    Signal signal(4000, 0.0);
+    AddDetectorPulse(signal, 300.25, PercentOfFullScale(20));
+    AddDetectorPulse(signal, 800.5, PercentOfFullScale(30));
+    AddDetectorPulse(signal, 1300.0, PercentOfFullScale(95));  // clipped: counted, not collected
+    AddDetectorPulse(signal, 1800.0, PercentOfFullScale(7));   // below the raised threshold
+    Detect({signal}, 4);
+    EXPECT_EQ(pulseCount[0], 3u);
+    double expected[SHAPE_POINTS] = {};
+    for (size_t start : {300u, 800u}) {
+        size_t peak = FirstMaximum(signal, start, start + 50);
+        for (int j = 0; j < SHAPE_POINTS; ++j) expected[j] += SampleValue(signal[peak + j - 30], 4);
+    }
+    for (int j = 0; j < SHAPE_POINTS; ++j) EXPECT_DOUBLE_EQ(settings.pulseShape[0][j], expected[j]) << j;
+    EXPECT_EQ(settings.pulseShape[1][30], rightBefore);
+}
+
+TEST_F(ShapeCollectionTest, NegativePulsesAreCollectedWithTheirPolarityRemoved) {
+    SetChannelField(0, FIELD_MIN_HEIGHT, -1.0);
+    Signal signal(1000, 0.0);
+    AddRectangle(signal, 100, 5, -PercentOfFullScale(20));
+    Detect({signal}, 4);
+    ASSERT_EQ(pulseCount[0], 1u);
+    for (int j = 0; j < SHAPE_POINTS; ++j)
+        EXPECT_EQ(settings.pulseShape[0][j], j >= 30 && j < 35 ? SampleValue(PercentOfFullScale(20), 4) : 0.0);
+}
+
+TEST_F(ShapeCollectionTest, PeaksTooCloseToTheBlockStartOrTheFixedBoundAreSkipped) {
+    auto collectedFrom = [](size_t frames, size_t start) {
+        for (double& t : settings.pulseShape[0]) t = 0.0;
+        Signal signal(frames, 0.0);
+        AddRectangle(signal, static_cast<int64_t>(start), 3, PercentOfFullScale(20));
+        Detect({signal}, 4);
+        double sum = 0.0;
+        for (double t : settings.pulseShape[0]) sum += t;
+        return sum > 0.0;
+    };
+    EXPECT_FALSE(collectedFrom(1000, 30));
+    EXPECT_TRUE(collectedFrom(1000, 31));
+    EXPECT_TRUE(collectedFrom(32800, 32737));
+    EXPECT_FALSE(collectedFrom(32800, 32738));
+
+    // Stereo: the bounds count interleaved samples, 30 frames are 60 samples.
+    UseLiveFormat(2, 4);
+    Signal left(1000, 0.0), right(1000, 0.0);
+    AddRectangle(left, 30, 3, PercentOfFullScale(20));
+    Detect({left, right}, 4);
+    EXPECT_EQ(TemplateSum(0), 0.0);
+    Signal left2(1000, 0.0);
+    AddRectangle(left2, 31, 3, PercentOfFullScale(20));
+    Detect({left2, right}, 4);
+    EXPECT_EQ(settings.pulseShape[0][30], SampleValue(PercentOfFullScale(20), 4));
+    EXPECT_EQ(settings.pulseShape[0][0], 0.0);
+}
+
+TEST_F(ShapeCollectionTest, PeakNearTheEndOfAShortBlockIsNotCollected) {
+    // The block holds exactly its 200 frames: reading the 29 frames after a peak at 180 would run
+    // past its end.
+    Signal signal(200, 0.0);
+    AddRectangle(signal, 100, 5, PercentOfFullScale(20));
+    AddRectangle(signal, 180, 5, PercentOfFullScale(40));
+    Detect({signal}, 4);
+    EXPECT_EQ(pulseCount[0], 2u);
+    for (int j = 0; j < SHAPE_POINTS; ++j)
+        EXPECT_EQ(settings.pulseShape[0][j], j >= 30 && j < 35 ? SampleValue(PercentOfFullScale(20), 4) : 0.0);
+}

@@ -1,0 +1,259 @@
+// Pulse-shape template: UpdatePulseShape (normalisation, used range, failures with backup and
+// message), BeginShapeAcquisition, and the "Pulse Shape" dialog: display, OK, Reset, Close, Copy
+// and Paste with the clipboard token rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "acquisition/detector.h"
+#include "acquisition/pulse_shape.h"
+#include "acquisition/pulse_shape_dialog.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "platform/headless/headless.h"
+#include "tests/support/test_support.h"
+#include "ui/commands.h"
+
+namespace {
+constexpr int DLG = IDD_PULSE_SHAPE;
+
+int Edit(int c, int j) { return IDC_SHAPE_POINT + 60 * c + j; }
+int Check(int c, int j) { return IDC_SHAPE_POINT_USED + 60 * c + j; }
+
+double Sum(const double* values, int from, int to) {
+    double sum = 0.0;
+    for (int j = from; j < to; ++j) sum += values[j];
+    return sum;
+}
+
+// A normalised template's used points sum to zero and their sum of squares equals their range.
+void ExpectNormalised(int c) {
+    double sum = 0.0, squares = 0.0, low = 0.0, high = 0.0;
+    for (int j = 0; j < SHAPE_POINTS; ++j) {
+        if (!settings.shapePointUsed[c][j]) continue;
+        double t = settings.pulseShape[c][j];
+        sum += t;
+        squares += t * t;
+        low = std::fmin(low, t);
+        high = std::fmax(high, t);
+    }
+    EXPECT_NEAR(sum, 0.0, 1e-12);
+    EXPECT_NEAR(squares, high - low, 1e-12);
+}
+
+class PulseShapeTest : public TikTest {
+protected:
+    void SetUp() override {
+        TikTest::SetUp();
+        SettingsRecord defaults;
+        SetDefaultSettings(defaults);
+        std::memcpy(defaultShape, defaults.pulseShape, sizeof(defaultShape));
+    }
+
+    static void OpenShapeDialog() {
+        OpenPulseShapeDialog(NO_OWNER);
+        ASSERT_TRUE(IsDialogOpen(DLG));
+    }
+
+    double defaultShape[2][SHAPE_POINTS];
+};
+}  // namespace
+
+TEST_F(PulseShapeTest, UpdateNormalisesAndIsIndependentOfAmplitudeAndOffset) {
+    for (int j = 0; j < SHAPE_POINTS; ++j) {
+        settings.pulseShape[0][j] = std::sin(j * 0.2) + 0.1 * j;
+        settings.pulseShape[1][j] = 7.0 * settings.pulseShape[0][j] + 3.0;
+    }
+    UpdatePulseShape(0);
+    UpdatePulseShape(1);
+    EXPECT_TRUE(Headless().messages.empty());
+    ExpectNormalised(0);
+    for (int j = 0; j < SHAPE_POINTS; ++j) EXPECT_NEAR(settings.pulseShape[1][j], settings.pulseShape[0][j], 1e-12);
+    EXPECT_EQ(shapeFirstUsed[0], 0);
+    EXPECT_EQ(shapeLastUsed[0], 59);
+}
+
+TEST_F(PulseShapeTest, OkWithPointsOneToTenUncheckedUsesPointsElevenOn) {
+    OpenShapeDialog();
+    for (int j = 0; j < 10; ++j) HeadlessSetCheck(DLG, Check(0, j), false);
+    HeadlessPressButton(DLG, IDC_SHAPE_OK);
+    EXPECT_FALSE(IsDialogOpen(DLG));
+    EXPECT_EQ(Headless().dialogs[DLG].result, 1);
+    EXPECT_FALSE(runState & RS_SHAPE_DIALOG_OPEN);
+    EXPECT_EQ(shapeFirstUsed[0], 10);
+    EXPECT_EQ(shapeLastUsed[0], 59);
+    for (int j = 0; j < 10; ++j) {
+        EXPECT_EQ(settings.pulseShape[0][j], 0.0);
+        EXPECT_EQ(settings.shapePointUsed[0][j], 0);
+    }
+    EXPECT_NEAR(Sum(settings.pulseShape[0], 10, 60), 0.0, 1e-12);
+    ExpectNormalised(0);
+    ExpectNormalised(1);
+    EXPECT_EQ(shapeFirstUsed[1], 0);
+    EXPECT_TRUE(Headless().messages.empty());
+}
+
+TEST_F(PulseShapeTest, AllEqualPointsRestoreTheBackupWithAMessageAndTheOtherChannelIsUpdated) {
+    OpenShapeDialog();
+    for (int j = 0; j < 60; ++j) HeadlessTypeText(DLG, Edit(0, j), "5");
+    HeadlessPressButton(DLG, IDC_SHAPE_OK);
+    ASSERT_EQ(Headless().messages.size(), 1u);
+    EXPECT_EQ(Headless().messages[0].text, "Left channel shape not updated");
+    EXPECT_EQ(Headless().messages[0].style, MB_ICONEXCLAMATION);
+    for (int j = 0; j < 60; ++j) EXPECT_EQ(settings.pulseShape[0][j], defaultShape[0][j]);
+    ExpectNormalised(1);
+    EXPECT_NE(settings.pulseShape[1][0], defaultShape[1][0]);
+}
+
+TEST_F(PulseShapeTest, FewerThanTwoUsedPointsOrNonFiniteValuesRestoreTheBackup) {
+    for (int j = 0; j < 10; ++j) settings.shapePointUsed[1][j] = 0;
+    UpdatePulseShape(1);
+    ASSERT_EQ(shapeFirstUsed[1], 10);
+    for (int j = 0; j < 60; ++j) settings.shapePointUsed[1][j] = j == 40 ? 1 : 0;
+    settings.pulseShape[1][40] = 99.0;
+    UpdatePulseShape(1);
+    EXPECT_EQ(Headless().messages.back().text, "Right channel shape not updated");
+    EXPECT_EQ(shapeFirstUsed[1], 10);  // the range of the last successful update
+    EXPECT_EQ(shapeLastUsed[1], 59);
+    for (int j = 0; j < 60; ++j) {
+        EXPECT_EQ(settings.pulseShape[1][j], defaultShape[1][j]);
+        EXPECT_EQ(settings.shapePointUsed[1][j], 1);
+    }
+
+    settings.pulseShape[0][7] = INFINITY;
+    UpdatePulseShape(0);
+    EXPECT_EQ(Headless().messages.back().text, "Left channel shape not updated");
+    EXPECT_EQ(settings.pulseShape[0][7], defaultShape[0][7]);
+}
+
+TEST_F(PulseShapeTest, ShapeAcquisitionBacksUpAndClearsOnlyItsChannels) {
+    EXPECT_EQ(ShapeChannelsForInput(0), SHAPE_CHANNEL_LEFT);
+    EXPECT_EQ(ShapeChannelsForInput(1), SHAPE_CHANNEL_RIGHT);
+    EXPECT_EQ(ShapeChannelsForInput(2), SHAPE_CHANNEL_LEFT | SHAPE_CHANNEL_RIGHT);
+    settings.pulseShape[1][3] = 0.5;
+    settings.shapePointUsed[1][4] = 0;
+    BeginShapeAcquisition(SHAPE_CHANNEL_RIGHT);
+    EXPECT_EQ(shapeAcquisitionChannels, SHAPE_CHANNEL_RIGHT);
+    EXPECT_EQ(pulseShapeBackup[1][3], 0.5);
+    EXPECT_EQ(shapePointUsedBackup[1][4], 0);
+    for (int j = 0; j < 60; ++j) {
+        EXPECT_EQ(settings.pulseShape[1][j], 0.0);
+        EXPECT_EQ(settings.shapePointUsed[1][j], 1);
+        EXPECT_EQ(settings.pulseShape[0][j], defaultShape[0][j]);
+    }
+    // An acquisition that collected nothing gives the previous template back.
+    UpdatePulseShape(1);
+    EXPECT_EQ(Headless().messages.back().text, "Right channel shape not updated");
+    EXPECT_EQ(settings.pulseShape[1][3], 0.5);
+    EXPECT_EQ(settings.shapePointUsed[1][4], 0);
+}
+
+TEST_F(PulseShapeTest, DialogShowsTheTemplateTimesAThousandAndOpensOnce) {
+    settings.shapePointUsed[1][59] = 0;
+    OpenShapeDialog();
+    EXPECT_TRUE(runState & RS_SHAPE_DIALOG_OPEN);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "-113.544");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 28)), "310.804");
+    EXPECT_TRUE(IsDialogButtonChecked(DLG, Check(0, 59)));
+    EXPECT_FALSE(IsDialogButtonChecked(DLG, Check(1, 59)));
+
+    OpenPulseShapeDialog(NO_OWNER);
+    EXPECT_EQ(Headless().dialogs[DLG].raisedCount, 1);
+    settings.pulseShape[0][0] = 0.0012345;
+    RefreshPulseShapeDialog();
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "1.2345");
+    EXPECT_TRUE(runState & RS_SHAPE_DIALOG_OPEN);
+}
+
+TEST_F(PulseShapeTest, ResetRestoresTheBackupAndKeepsTheDialogOpenWhileCloseKeepsTheTemplate) {
+    BeginShapeAcquisition(SHAPE_CHANNEL_LEFT | SHAPE_CHANNEL_RIGHT);
+    settings.pulseShape[0][5] = 0.25;
+    OpenShapeDialog();
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 5)), "250");
+    HeadlessPressButton(DLG, IDC_SHAPE_RESET);
+    EXPECT_TRUE(IsDialogOpen(DLG));
+    EXPECT_EQ(settings.pulseShape[0][5], defaultShape[0][5]);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 5)), "-112.678");
+    EXPECT_TRUE(Headless().messages.empty());
+
+    HeadlessTypeText(DLG, Edit(0, 5), "777");
+    HeadlessCloseDialog(DLG);
+    EXPECT_FALSE(IsDialogOpen(DLG));
+    EXPECT_FALSE(runState & RS_SHAPE_DIALOG_OPEN);
+    EXPECT_EQ(settings.pulseShape[0][5], defaultShape[0][5]);
+}
+
+TEST_F(PulseShapeTest, CopyThenPasteIntoTheOtherChannelReproducesTheNumbers) {
+    settings.pulseShape[0][2] = -0.0042;
+    settings.pulseShape[0][3] = 123.45678;
+    OpenShapeDialog();
+    HeadlessPressButton(DLG, IDC_SHAPE_COPY_LEFT);
+    const std::string& copied = Headless().clipboard;
+    EXPECT_EQ(copied.substr(0, 20), "-113.544\r\n-113.544\r\n");
+    EXPECT_NE(copied.find("-4.2\r\n123456.78\r\n"), std::string::npos);
+    EXPECT_LE(copied.size(), 831u);
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_RIGHT);
+    for (int j = 0; j < 60; ++j) {
+        EXPECT_EQ(HeadlessItemText(DLG, Edit(1, j)), HeadlessItemText(DLG, Edit(0, j))) << j;
+        EXPECT_NEAR(settings.pulseShape[1][j], settings.pulseShape[0][j], 1e-9) << j;
+    }
+}
+
+TEST_F(PulseShapeTest, CopyKeepsAtMostNineCharactersPerPoint) {
+    OpenShapeDialog();
+    HeadlessTypeText(DLG, Edit(1, 0), "-12345.678901");
+    HeadlessPressButton(DLG, IDC_SHAPE_COPY_RIGHT);
+    EXPECT_EQ(Headless().clipboard.substr(0, 11), "-12345.67\r\n");
+}
+
+TEST_F(PulseShapeTest, PasteTakesTheFirstTokenOfEachLine) {
+    OpenShapeDialog();
+    Headless().clipboard = "1;2\r\n3\r\n";
+    Headless().clipboardHasText = true;
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "1");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 1)), "3");
+    EXPECT_EQ(settings.pulseShape[0][0], 0.001);
+    EXPECT_EQ(settings.pulseShape[0][1], 0.003);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 2)), "-113.544");
+    EXPECT_EQ(settings.pulseShape[0][2], defaultShape[0][2]);
+    // Neither switches nor the normalisation change before OK.
+    EXPECT_TRUE(IsDialogButtonChecked(DLG, Check(0, 0)));
+    EXPECT_EQ(shapeFirstUsed[0], 0);
+}
+
+TEST_F(PulseShapeTest, PasteSeparatorBeforeTheLineEndSkipsTheNextLinesValue) {
+    OpenShapeDialog();
+    Headless().clipboard = "1 \r\n2\r\n3\r\n";
+    Headless().clipboardHasText = true;
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_RIGHT);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 0)), "1");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 1)), "3");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 2)), "-113.544");
+    EXPECT_EQ(settings.pulseShape[1][1], 0.003);
+}
+
+TEST_F(PulseShapeTest, PasteIsBoundedByRowsTokenLengthAndValueLimits) {
+    OpenShapeDialog();
+    std::string text = "\r\n\r\n" + std::string(5000, '7') + "\t\tignored\n5e9\n-5e9\n\n";
+    for (int i = 0; i < 100; ++i) text += std::to_string(i) + "\n";
+    Headless().clipboard = text;
+    Headless().clipboardHasText = true;
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 1)), "1000000");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 2)), "-1000000");
+    EXPECT_EQ(settings.pulseShape[0][1], 1000.0);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 3)), "0");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 59)), "56");
+    EXPECT_TRUE(std::isfinite(settings.pulseShape[0][0]));
+    EXPECT_EQ(settings.pulseShape[1][0], defaultShape[1][0]);
+}
+
+TEST_F(PulseShapeTest, PasteWithoutClipboardTextDoesNothing) {
+    OpenShapeDialog();
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "-113.544");
+    EXPECT_EQ(settings.pulseShape[0][0], defaultShape[0][0]);
+}
