@@ -34,7 +34,9 @@ void FillStore() {
     QuantizeSettings(false);
     AllocatePulseStore(true, false);
     std::mt19937_64 random(3);
-    std::normal_distribution<double> peaks[3] = {{30.0, 1.1}, {80.0, 1.9}, {140.0, 2.5}};
+    std::normal_distribution<double> peaks[3] = {std::normal_distribution<double>(30.0, 1.1),
+                                                 std::normal_distribution<double>(80.0, 1.9),
+                                                 std::normal_distribution<double>(140.0, 2.5)};
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::uniform_int_distribution<uint32_t> distortion(0, 400000000);
     for (uint32_t i = 0; i < PULSES; ++i) {
