@@ -2,6 +2,7 @@
 // Poisson arrivals, the caesium-like spectrum, PCM packing and the WAV writer.
 #include "acquisition/pulse_generator.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -31,7 +32,7 @@ struct Range {
 };
 
 bool ReadNumber(const char* text, Range range, double* value) {
-    if (!text || !*text) return false;
+    if (!text || !*text || std::isspace(static_cast<unsigned char>(*text))) return false;
     char* end = nullptr;
     double v = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(v) || v < range.low || v > range.high) return false;

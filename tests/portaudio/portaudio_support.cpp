@@ -29,6 +29,13 @@ pcm.!default "filecap"
 )";
 
 int lastMarker = -1000;  // loop markers are negative, so they never look like a buffer index
+
+// Removes the program's folder when all tests have run.
+class FolderCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { std::filesystem::remove_all(AudioTestFolder()); }
+};
+[[maybe_unused]] ::testing::Environment* const folderCleanup = ::testing::AddGlobalTestEnvironment(new FolderCleanup);
 }  // namespace
 
 const std::string& AudioTestFolder() {
