@@ -249,8 +249,8 @@ void BuildPulseShape(Builder& b) {
         for (int j = 0; j < 60; ++j) {
             int x = gx + 6 + (j / ROWS) * COLUMN;
             int y = 5 + GROUP_CAPTION + (j % ROWS) * PITCH;
-            b.Add(1400 + 60 * c + j, CONTROL_CHECKBOX, pointLabels[j], x, y + 1, 21, CHECK_HEIGHT);
-            b.Add(1200 + 60 * c + j, CONTROL_EDIT, nullptr, x + 21, y, 48, EDIT_HEIGHT - 1);
+            b.Add(1400 + 60 * c + j, CONTROL_CHECKBOX, pointLabels[j], x, y + 1, 24, CHECK_HEIGHT);
+            b.Add(1200 + 60 * c + j, CONTROL_EDIT, nullptr, x + 24, y, 46, EDIT_HEIGHT - 1);
         }
         b.Add(1530 + 2 * c, CONTROL_PUSHBUTTON, "Copy", gx + 6, 261, 50, BUTTON_HEIGHT);
         b.Add(1531 + 2 * c, CONTROL_PUSHBUTTON, "Paste", gx + 62, 261, 50, BUTTON_HEIGHT);

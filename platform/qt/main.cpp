@@ -1,0 +1,63 @@
+// Entry of the desktop program: `tik [FILE]` starts TIK and opens FILE; `tik --render DIR [FILE]`
+// starts without showing anything, opens FILE and paints the seven windows into DIR/window-N.png.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/run_state.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/ui.h"
+#include "ui/startup.h"
+
+namespace {
+// The remaining arguments joined by blanks: a path with blanks arrives whole even when unquoted.
+std::string JoinArguments(int first, int argc, char** argv) {
+    std::string path;
+    for (int i = first; i < argc; ++i) {
+        if (!path.empty()) path += ' ';
+        path += argv[i];
+    }
+    return path;
+}
+
+bool RenderRequested(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "--render") == 0; }
+
+int Render(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: tik --render DIR [FILE]\n");
+        return 2;
+    }
+    std::string directory = argv[2];
+    std::string file = JoinArguments(3, argc, argv);
+    if (!QDir().mkpath(QFile::decodeName(directory.c_str()))) {
+        std::fprintf(stderr, "tik: cannot create %s\n", directory.c_str());
+        return 1;
+    }
+    SetUnattended(true);
+    if (!StartProgram(file.empty() ? nullptr : file.c_str())) return 1;
+    // Let whatever the open left running (a replay fed through the event loop) finish first.
+    QCoreApplication::processEvents();
+    while (runState & RS_FILE_REPLAY) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!RenderPlotWindowsToFiles(directory)) {
+        std::fprintf(stderr, "tik: cannot write the pictures into %s\n", directory.c_str());
+        return 1;
+    }
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool render = RenderRequested(argc, argv);
+    // Rendering needs no display; a platform chosen by the user is kept.
+    if (render && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    InitialiseQtPlatform();
+    if (render) return Render(argc, argv);
+    std::string file = JoinArguments(1, argc, argv);
+    if (!StartProgram(file.empty() ? nullptr : file.c_str())) return 0;
+    return RunEventLoop();
+}

@@ -1,0 +1,66 @@
+// Fixture of the offscreen Qt tests: the seven plot windows exist and are shown, the recorded host
+// calls start empty, and every dialog a test opened is gone afterwards.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QThread>
+#include <functional>
+#include <map>
+
+#include "platform/qt/qt_platform.h"
+#include "platform/ui.h"
+#include "tests/qt/recording_host.h"
+
+class QtTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static bool created = false;
+        if (!created) {
+            WindowPlacement placements[7];
+            for (int i = 0; i < 7; ++i)
+                placements[i] = {1, 20 + 30 * i, 20 + 20 * i, 20 + 30 * i + 400, 20 + 20 * i + 200};
+            ASSERT_TRUE(CreatePlotWindows(placements));
+            for (int command = 32770; command <= 32807; ++command)
+                if (QAction* action = MenuAction(command)) InitialMenuStates()[command] = action->isEnabled();
+            created = true;
+        }
+        Flush();
+        ResetHost();
+    }
+
+    void TearDown() override {
+        for (int dialog = 201; dialog <= 207; ++dialog)
+            if (IsDialogOpen(dialog)) EndDialog(dialog, 0);
+        Flush();
+        ResetHost();
+    }
+
+    // Whether each menu item was enabled right after the windows were created.
+    static std::map<int, bool>& InitialMenuStates() {
+        static std::map<int, bool> states;
+        return states;
+    }
+
+    // Runs the event loop until condition holds or milliseconds have passed.
+    static bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > milliseconds) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
+    // Delivers posted events and deferred deletions.
+    static void Flush() {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+};

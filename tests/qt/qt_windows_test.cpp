@@ -1,0 +1,419 @@
+// Offscreen tests of the plot windows: menu states, keys, mouse, scroll bars, placement, painting,
+// rendering, timers, posted notifications, clipboard and text conversion.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QMouseEvent>
+#include <QMenu>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWidget>
+#include <thread>
+
+#include "platform/canvas.h"
+#include "resources/resources.h"
+#include "tests/qt/qt_fixture.h"
+#include "ui/commands.h"
+#include "ui/host_events.h"
+
+namespace {
+
+// ---- Menu ----------------------------------------------------------------------------------------
+TEST_F(QtTest, MenuIsBuiltFromTheResourcesWithItsInitialStates) {
+    for (int command = IDM_OPEN; command <= IDM_ABOUT; ++command) {
+        QAction* action = MenuAction(command);
+        ASSERT_NE(action, nullptr) << command;
+        const MenuNode* node = FindMenuItem(command);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(action->text(), AnsiToQString(node->text));
+    }
+    EXPECT_EQ(MenuAction(IDM_INFORMATION), nullptr);
+    EXPECT_EQ(MenuAction(IDM_START)->text(), QStringLiteral("Start Data &Acquisition\tA"));
+    ASSERT_EQ(InitialMenuStates().size(), 36u);
+    for (const auto& [command, enabled] : InitialMenuStates())
+        EXPECT_EQ(enabled, command == IDM_HELP_TOPICS) << command;
+}
+
+TEST_F(QtTest, MenuStatesFollowEnableAndCheck) {
+    EnableMenuItem(IDM_START, true);
+    EnableMenuItem(IDM_SAVE, false);
+    EXPECT_TRUE(MenuAction(IDM_START)->isEnabled());
+    EXPECT_FALSE(MenuAction(IDM_SAVE)->isEnabled());
+    EnableMenuItem(IDM_START, false);
+    EXPECT_FALSE(MenuAction(IDM_START)->isEnabled());
+
+    CheckMenuItem(IDM_SOUND, true);
+    EXPECT_TRUE(MenuAction(IDM_SOUND)->isChecked());
+    CheckMenuItem(IDM_SOUND, false);
+    EXPECT_FALSE(MenuAction(IDM_SOUND)->isChecked());
+    EXPECT_FALSE(MenuAction(IDM_SAVE)->isChecked());
+    EnableMenuItem(12345, true);  // not in the menu: nothing happens
+    RedrawMenuBar();
+}
+
+TEST_F(QtTest, MenuItemSendsItsCommandAfterTheMenuClosed) {
+    EnableMenuItem(IDM_VIEW_HEIGHT, true);
+    MenuAction(IDM_VIEW_HEIGHT)->trigger();
+    EXPECT_EQ(Host().Count(HostCall::COMMAND), 0);
+    Flush();
+    ASSERT_EQ(Host().Count(HostCall::COMMAND), 1);
+    EXPECT_EQ(Host().Last(HostCall::COMMAND)->window, 0);
+    EXPECT_EQ(Host().Last(HostCall::COMMAND)->a, IDM_VIEW_HEIGHT);
+}
+
+// ---- Keys and mouse ------------------------------------------------------------------------------
+TEST_F(QtTest, KeysReachTheKeyHandlerAsVirtualKeys) {
+    struct Case {
+        int window;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int expected;
+        bool shift;
+    };
+    const Case cases[] = {
+        {0, Qt::Key_A, Qt::NoModifier, 'A', false},
+        {3, Qt::Key_Q, Qt::ShiftModifier, 'Q', true},
+        {6, Qt::Key_Space, Qt::NoModifier, VK_SPACE, false},
+        {5, Qt::Key_F1, Qt::NoModifier, VK_F1, false},
+        {5, Qt::Key_F2, Qt::NoModifier, VK_F2, false},
+        {1, Qt::Key_PageUp, Qt::NoModifier, VK_PRIOR, false},
+        {1, Qt::Key_PageDown, Qt::NoModifier, VK_NEXT, false},
+        {2, Qt::Key_Left, Qt::NoModifier, VK_LEFT, false},
+        {2, Qt::Key_Up, Qt::NoModifier, VK_UP, false},
+        {2, Qt::Key_Right, Qt::NoModifier, VK_RIGHT, false},
+        {2, Qt::Key_Down, Qt::NoModifier, VK_DOWN, false},
+        {5, Qt::Key_Delete, Qt::ShiftModifier, VK_DELETE, true},
+        {0, Qt::Key_Comma, Qt::NoModifier, VK_OEM_COMMA, false},
+        {0, Qt::Key_Less, Qt::ShiftModifier, VK_OEM_COMMA, true},
+        {0, Qt::Key_Period, Qt::NoModifier, VK_OEM_PERIOD, false},
+        {0, Qt::Key_Greater, Qt::ShiftModifier, VK_OEM_PERIOD, true},
+    };
+    for (const Case& c : cases) {
+        ResetHost();
+        QTest::keyClick(PlotWindowWidget(c.window), c.key, c.modifiers);
+        const HostCall* key = Host().Last(HostCall::KEY);
+        ASSERT_NE(key, nullptr) << c.key;
+        EXPECT_EQ(key->window, c.window);
+        EXPECT_EQ(key->a, c.expected) << c.key;
+        EXPECT_EQ(key->shiftDown, c.shift) << c.key;
+    }
+    ResetHost();
+    QTest::keyClick(PlotWindowWidget(0), Qt::Key_Dollar);
+    EXPECT_EQ(Host().Count(HostCall::KEY), 0) << "keys without a meaning are not passed on";
+}
+
+TEST_F(QtTest, MouseButtonsMovesAndWheelReachTheMouseHandler) {
+    QWidget* area = PlotAreaWidget(5);
+    QTest::mousePress(area, Qt::LeftButton, Qt::ControlModifier, QPoint(30, 40));
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::ControlModifier, QPoint(12, 41));
+    std::vector<HostCall> mouse;
+    for (const HostCall& call : Host().calls)
+        if (call.kind == HostCall::MOUSE && call.a != WM_MOUSEMOVE) mouse.push_back(call);
+    ASSERT_EQ(mouse.size(), 2u);
+    EXPECT_EQ(mouse[0].window, 5);
+    EXPECT_EQ(mouse[0].a, WM_LBUTTONDOWN);
+    EXPECT_EQ(static_cast<unsigned>(mouse[0].b), MK_LBUTTON | MK_CONTROL);
+    EXPECT_EQ(mouse[0].c, 30);
+    EXPECT_EQ(mouse[0].d, 40);
+    EXPECT_TRUE(mouse[0].controlDown);
+    EXPECT_EQ(mouse[1].a, WM_LBUTTONUP);
+    EXPECT_EQ(static_cast<unsigned>(mouse[1].b), MK_CONTROL);
+    EXPECT_EQ(mouse[1].c, 12);
+
+    ResetHost();
+    QWheelEvent wheel(QPointF(5, 6), area->mapToGlobal(QPointF(5, 6)), QPoint(), QPoint(0, -240), Qt::NoButton,
+                      Qt::ShiftModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area, &wheel);
+    const HostCall* call = Host().Last(HostCall::MOUSE);
+    ASSERT_NE(call, nullptr);
+    EXPECT_EQ(call->a, WM_MOUSEWHEEL);
+    EXPECT_EQ(call->e, -240);
+    EXPECT_EQ(static_cast<unsigned>(call->b), MK_SHIFT);
+
+    ResetHost();
+    QMouseEvent moveEvent(QEvent::MouseMove, QPointF(50, 20), area->mapToGlobal(QPointF(50, 20)), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &moveEvent);
+    const HostCall* move = Host().Last(HostCall::MOUSE);
+    ASSERT_NE(move, nullptr);
+    EXPECT_EQ(move->a, WM_MOUSEMOVE);
+    EXPECT_EQ(move->c, 50);
+}
+
+// ---- Scroll bars ---------------------------------------------------------------------------------
+TEST_F(QtTest, ScrollBarUsesTheTenThousandModel) {
+    EXPECT_EQ(PlotScrollBar(6), nullptr);
+    for (int window = 0; window < 6; ++window) ASSERT_NE(PlotScrollBar(window), nullptr);
+    auto* bar = static_cast<QScrollBar*>(PlotScrollBar(1));
+    SetScrollBar(1, 2500, 2000, true);
+    EXPECT_TRUE(bar->isEnabled());
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 8001);  // the last thumb position shows the last page
+    EXPECT_EQ(bar->pageStep(), 2000);
+    EXPECT_EQ(bar->value(), 2500);
+    SetScrollBar(1, 0, 10001, true);
+    EXPECT_FALSE(bar->isEnabled()) << "everything visible: the bar is disabled, not hidden";
+    EXPECT_TRUE(bar->isVisible());
+}
+
+TEST_F(QtTest, ScrollRequestsReachTheProgramWhichPlacesTheThumb) {
+    auto* bar = static_cast<QScrollBar*>(PlotScrollBar(2));
+    SetScrollBar(2, 1000, 2000, true);
+    const std::pair<QAbstractSlider::SliderAction, int> actions[] = {
+        {QAbstractSlider::SliderSingleStepAdd, SB_LINERIGHT}, {QAbstractSlider::SliderSingleStepSub, SB_LINELEFT},
+        {QAbstractSlider::SliderPageStepAdd, SB_PAGERIGHT},   {QAbstractSlider::SliderPageStepSub, SB_PAGELEFT},
+        {QAbstractSlider::SliderToMinimum, SB_LEFT},          {QAbstractSlider::SliderToMaximum, SB_RIGHT},
+    };
+    for (const auto& [action, code] : actions) {
+        ResetHost();
+        bar->triggerAction(action);
+        const HostCall* scroll = Host().Last(HostCall::SCROLL);
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->window, 2);
+        EXPECT_EQ(scroll->a, code);
+        EXPECT_EQ(bar->value(), 1000) << "the bar does not move on its own";
+    }
+    ResetHost();
+    Host().reaction = [](const HostCall& call) {
+        if (call.kind == HostCall::SCROLL) SetScrollBar(2, 6000, 2000, true);
+    };
+    bar->setSliderPosition(4321);
+    const HostCall* track = Host().Last(HostCall::SCROLL);
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->a, SB_THUMBTRACK);
+    EXPECT_EQ(track->b, 4321);
+    EXPECT_EQ(bar->value(), 6000);
+}
+
+// ---- Windows -------------------------------------------------------------------------------------
+TEST_F(QtTest, PlacementRoundTripsAndHides) {
+    WindowPlacement placement{1, 70, 80, 570, 380};
+    SetPlotWindowPlacement(4, placement);
+    Flush();
+    EXPECT_TRUE(IsPlotWindowVisible(4));
+    WindowPlacement read{};
+    GetPlotWindowPlacement(4, &read);
+    EXPECT_EQ(read.showCommand, 1u);
+    EXPECT_EQ(read.left, 70);
+    EXPECT_EQ(read.top, 80);
+    EXPECT_EQ(read.right, 570);
+    EXPECT_EQ(read.bottom, 380);
+    int width = 0, height = 0;
+    GetClientSize(4, &width, &height);
+    EXPECT_EQ(width, 500);
+    EXPECT_GT(height, 200);
+    EXPECT_LT(height, 300) << "the scroll bar is not part of the client area";
+
+    SetPlotWindowPlacement(4, {0, 70, 80, 570, 380});
+    EXPECT_FALSE(IsPlotWindowVisible(4));
+    GetPlotWindowPlacement(4, &read);
+    EXPECT_EQ(read.showCommand, 0u);
+    ShowPlotWindow(4, true);
+    EXPECT_TRUE(IsPlotWindowVisible(4));
+    GetPlotWindowPlacement(4, &read);
+    EXPECT_EQ(read.right - read.left, 500);
+}
+
+TEST_F(QtTest, ResizeReportsTheClientSize) {
+    PlotWindowWidget(3)->resize(321, 222);
+    Flush();
+    const HostCall* size = Host().Last(HostCall::SIZE);
+    ASSERT_NE(size, nullptr);
+    EXPECT_EQ(size->window, 3);
+    int width = 0, height = 0;
+    GetClientSize(3, &width, &height);
+    EXPECT_EQ(size->a, width);
+    EXPECT_EQ(size->b, height);
+    EXPECT_EQ(width, 321);
+}
+
+TEST_F(QtTest, TitlesAreShownInUnicodeAndReadBackAsBytes) {
+    SetWindowTitle(3, "Interval/\xB5s Histogram   r\xC3\xA9sum\xC3\xA9.pls");
+    EXPECT_EQ(PlotWindowWidget(3)->windowTitle(), QString::fromUtf8("Interval/\u00B5s Histogram   r\u00E9sum\u00E9.pls"));
+    EXPECT_EQ(GetWindowTitle(3), "Interval/\xB5s Histogram   r\xC3\xA9sum\xC3\xA9.pls");
+}
+
+TEST_F(QtTest, CloseBoxAsksTheProgramAndLeavesTheWindowAlone) {
+    PlotWindowWidget(2)->close();
+    const HostCall* close = Host().Last(HostCall::CLOSE);
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->window, 2);
+    EXPECT_TRUE(IsPlotWindowVisible(2));
+}
+
+TEST_F(QtTest, WorkAreaIsTheScreensAvailableArea) {
+    WorkArea area = GetWorkArea();
+    EXPECT_GT(area.right - area.left, 0);
+    EXPECT_GT(area.bottom - area.top, 0);
+}
+
+// ---- Painting ------------------------------------------------------------------------------------
+QColor Pixel(const QImage& image, int x, int y) { return QColor(image.pixel(x, y)); }
+
+TEST_F(QtTest, PaintDrawsThroughTheCanvasIntoTheWindow) {
+    int paintedWidth = 0, paintedHeight = 0;
+    Host().paint = [&](int) {
+        CanvasClientSize(&paintedWidth, &paintedHeight);
+        CanvasClear();
+        CanvasSelectBrush(0);
+        CanvasFillRect(10, 10, 30, 30);
+        CanvasSelectPen(2);
+        CanvasMoveTo(0, 50);
+        CanvasLineTo(40, 50);
+        CanvasSelectPen(1);
+        CanvasSelectBrush(1);
+        CanvasEllipse(60, 60, 65, 65);
+        CanvasText(100, 2, "Bin 5  Time/\xB5s 7", 17);
+    };
+    QImage image = PlotAreaWidget(1)->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(paintedWidth, PlotAreaWidget(1)->width());
+    EXPECT_EQ(paintedHeight, PlotAreaWidget(1)->height());
+    EXPECT_EQ(Pixel(image, 15, 15), QColor(192, 0, 0));
+    EXPECT_EQ(Pixel(image, 29, 29), QColor(192, 0, 0));
+    EXPECT_EQ(Pixel(image, 30, 30), QColor(Qt::white)) << "right and bottom edges are exclusive";
+    EXPECT_EQ(Pixel(image, 0, 50), QColor(0, 0, 192));
+    EXPECT_EQ(Pixel(image, 39, 50), QColor(0, 0, 192));
+    EXPECT_EQ(Pixel(image, 40, 50), QColor(Qt::white)) << "a line ends before its end point";
+    EXPECT_EQ(Pixel(image, 62, 62), QColor(0, 192, 0));
+    int dark = 0;
+    for (int y = 2; y < 16; ++y)
+        for (int x = 100; x < 200; ++x) dark += qGray(image.pixel(x, y)) < 96;
+    EXPECT_GT(dark, 40) << "the legend text is drawn";
+    EXPECT_GE(Host().Count(HostCall::PAINT), 1);
+}
+
+TEST_F(QtTest, PlotFontIsFourteenPixelsHigh) {
+    EXPECT_LE(QFontMetrics(PlotFont()).height(), 14);
+    EXPECT_GE(QFontMetrics(PlotFont()).height(), 11);
+    int width = CanvasTextWidth("Counts ", 7);
+    EXPECT_GT(width, 20);
+    EXPECT_LT(width, 7 * 14);
+    EXPECT_EQ(CanvasTextWidth("", 0), 0);
+}
+
+TEST_F(QtTest, CanvasOutsidePaintDoesNothing) {
+    int width = -1, height = -1;
+    CanvasClientSize(&width, &height);
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
+    CanvasLineTo(10, 10);
+    CanvasFillRect(0, 0, 5, 5);
+    CanvasText(0, 0, "x", 1);
+}
+
+TEST_F(QtTest, RenderWritesSevenPicturesAtTheClientSizes) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    Host().paint = [](int window) {
+        CanvasClear();
+        CanvasSelectBrush(window);
+        CanvasFillRect(0, 0, 20, 20);
+    };
+    ASSERT_TRUE(RenderPlotWindowsToFiles(directory.path().toStdString()));
+    for (int i = 0; i < 7; ++i) {
+        QImage image(directory.filePath(QStringLiteral("window-%1.png").arg(i)));
+        ASSERT_FALSE(image.isNull()) << i;
+        EXPECT_EQ(image.size(), PlotAreaWidget(i)->size()) << i;
+        EXPECT_NE(QColor(image.pixel(5, 5)), QColor(Qt::white)) << i;
+        EXPECT_EQ(QColor(image.pixel(25, 25)), QColor(Qt::white)) << i;
+    }
+    EXPECT_FALSE(RenderPlotWindowsToFiles("/proc/no-such-folder"));
+}
+
+// ---- Timers and the event loop -------------------------------------------------------------------
+TEST_F(QtTest, TimersRepeatUntilKilled) {
+    StartTimer(7, 15);
+    ASSERT_TRUE(WaitFor([] { return Host().Count(HostCall::TIMER) >= 2; }, 5000));
+    KillTimer(7);
+    Flush();
+    int fired = Host().Count(HostCall::TIMER);
+    QTest::qWait(60);
+    EXPECT_EQ(Host().Count(HostCall::TIMER), fired);
+    EXPECT_EQ(Host().Last(HostCall::TIMER)->a, 7);
+    KillTimer(99);  // never started: nothing happens
+}
+
+TEST_F(QtTest, StartingARunningTimerRearmsIt) {
+    StartTimer(8, 600);
+    QTest::qWait(300);
+    StartTimer(8, 600);
+    QTest::qWait(400);
+    EXPECT_EQ(Host().Count(HostCall::TIMER), 0) << "re-armed at 300 ms, so not due before 900 ms";
+    EXPECT_TRUE(WaitFor([] { return Host().Count(HostCall::TIMER) >= 1; }, 5000));
+    KillTimer(8);
+}
+
+TEST_F(QtTest, AudioNotificationsFromAnotherThreadArriveInOrderAndQuitEndsTheLoop) {
+    Host().reaction = [](const HostCall& call) {
+        if (call.kind == HostCall::INPUT_FILLED && call.a == 199) PostQuit(7);
+    };
+    std::thread producer([] {
+        for (int i = 0; i < 200; ++i) PostAudioNotification(i % 3 == 0 ? AUDIO_OUTPUT_DONE : AUDIO_INPUT_FILLED, i);
+    });
+    producer.join();
+    EXPECT_EQ(RunEventLoop(), 7);
+    std::vector<int> order;
+    for (const HostCall& call : Host().calls) {
+        if (call.kind != HostCall::INPUT_FILLED && call.kind != HostCall::OUTPUT_DONE) continue;
+        EXPECT_EQ(call.kind == HostCall::OUTPUT_DONE, call.a % 3 == 0) << call.a;
+        order.push_back(call.a);
+    }
+    ASSERT_EQ(order.size(), 200u);
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+}
+
+TEST_F(QtTest, QuitPostedBeforeTheLoopEndsItAtOnce) {
+    PostQuit(3);
+    EXPECT_EQ(RunEventLoop(), 3);
+}
+
+TEST_F(QtTest, PostedCommandRunsAfterTheCurrentHandler) {
+    PostCommand(4, IDM_ABOUT);
+    EXPECT_EQ(Host().Count(HostCall::COMMAND), 0);
+    Flush();
+    ASSERT_NE(Host().Last(HostCall::COMMAND), nullptr);
+    EXPECT_EQ(Host().Last(HostCall::COMMAND)->window, 4);
+    EXPECT_EQ(Host().Last(HostCall::COMMAND)->a, IDM_ABOUT);
+}
+
+// ---- Clipboard and text --------------------------------------------------------------------------
+TEST_F(QtTest, ClipboardCarriesWindows1252Text) {
+    ASSERT_TRUE(SetClipboardText("1.5\t2\xB5\r\n3\r\n"));
+    std::string text;
+    ASSERT_TRUE(GetClipboardText(&text));
+    EXPECT_EQ(text, "1.5\t2\xB5\n3\n");
+    EXPECT_FALSE(GetClipboardText(nullptr));
+}
+
+TEST(QtText, Windows1252ConvertsBothWays) {
+    EXPECT_EQ(AnsiToQString("\x80 \xB5 \x93x\x94 \xFF"), QString::fromUtf8("\u20AC \u00B5 \u201Cx\u201D \u00FF"));
+    EXPECT_EQ(AnsiToQString("abc", 2), QStringLiteral("ab"));
+    EXPECT_EQ(AnsiToQString(nullptr), QString());
+    EXPECT_EQ(QStringToAnsi(QString::fromUtf8("\u20AC\u00B5\u2713\U0001F600")), "\x80\xB5??");
+    for (int byte = 1; byte < 256; ++byte) {
+        char text[2] = {static_cast<char>(byte), 0};
+        EXPECT_EQ(QStringToAnsi(AnsiToQString(text)), std::string(text)) << byte;
+    }
+    EXPECT_EQ(TitleToQString("a\xB5\xC3"), QString::fromUtf8("a\u00B5\u00C3")) << "a cut sequence stays Windows-1252";
+    EXPECT_EQ(TitleToQString("\xE2\x82\xAC"), QString::fromUtf8("\u20AC"));
+}
+
+TEST(QtKeys, CodesOfKeysWithoutAMeaningAreZero) {
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Z), 'Z');
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_7), '7');
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F12), VK_F1 + 11);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Escape), VK_ESCAPE);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Home), VK_HOME);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_End), VK_END);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Shift), VK_SHIFT);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Control), VK_CONTROL);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Egrave), 0);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_unknown), 0);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Recording implementations of the host entry points, linked into the Qt tests instead of the core.
+#include "tests/qt/recording_host.h"
+
+#include "platform/canvas.h"
+#include "platform/ui.h"
+#include "ui/host_events.h"
+
+namespace {
+RecordingHost host;
+
+void Record(HostCall::Kind kind, int window, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0,
+            std::string text = std::string()) {
+    host.calls.push_back({kind, window, a, b, c, d, e, IsKeyDown(VK_SHIFT), IsKeyDown(VK_CONTROL), std::move(text)});
+    if (host.reaction) {
+        HostCall call = host.calls.back();
+        host.reaction(call);
+    }
+}
+}  // namespace
+
+int RecordingHost::Count(HostCall::Kind kind) const {
+    int n = 0;
+    for (const HostCall& call : calls) n += call.kind == kind;
+    return n;
+}
+
+const HostCall* RecordingHost::Last(HostCall::Kind kind) const {
+    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+        if (it->kind == kind) return &*it;
+    return nullptr;
+}
+
+RecordingHost& Host() { return host; }
+
+void ResetHost() { host = RecordingHost(); }
+
+void HostPaint(int window) {
+    Record(HostCall::PAINT, window);
+    if (host.paint)
+        host.paint(window);
+    else
+        CanvasClear();
+}
+
+void HostSize(int window, int width, int height) { Record(HostCall::SIZE, window, width, height); }
+void HostClose(int window) { Record(HostCall::CLOSE, window); }
+void HostKeyDown(int window, int virtualKey) { Record(HostCall::KEY, window, virtualKey); }
+
+void HostMouse(int window, int message, unsigned keys, int x, int y, int wheelDelta) {
+    Record(HostCall::MOUSE, window, message, static_cast<int>(keys), x, y, wheelDelta);
+}
+
+void HostHorizontalScroll(int window, int code, int position) { Record(HostCall::SCROLL, window, code, position); }
+void HostCommand(int window, int command) { Record(HostCall::COMMAND, window, command); }
+void HostTimer(int timerId) { Record(HostCall::TIMER, -1, timerId); }
+void HostDropFile(int window, const char* path) { Record(HostCall::DROP, window, 0, 0, 0, 0, 0, path ? path : ""); }
+void OnAudioInputBufferFilled(int index) { Record(HostCall::INPUT_FILLED, -1, index); }
+void OnAudioOutputBlockDone(int index) { Record(HostCall::OUTPUT_DONE, -1, index); }
