@@ -53,10 +53,11 @@ int64_t ClampToInt64(double value) {
     return static_cast<int64_t>(value);
 }
 
-// Adds the selected pulses from `first` on to heightCounts.
-void CountPulses(int channel, uint32_t first) {
+// Adds the selected pulses from `first` to below `end` (at most the count) to heightCounts.
+void CountPulses(int channel, uint32_t first, uint32_t end) {
     HeightBinScale scale = BinScaleOf(channel);
-    for (uint32_t i = first; i < pulseCount[channel]; ++i) {
+    if (end > pulseCount[channel]) end = pulseCount[channel];
+    for (uint32_t i = first; i < end; ++i) {
         if (!IsPulseSelected(channel, i)) continue;
         const PulseRecord& pulse = Pulse(channel, i);
         int32_t bin = HeightBinOf(scale, pulse.height, pulse.distortion);
@@ -161,7 +162,7 @@ void BuildHeightSpectrum(bool incremental, bool countsOnly) {
         entryCount[SERIES_HEIGHT] = 0;
         runState |= RS_HEIGHT_CHANGED;
     }
-    CountPulses(channel, first);
+    CountPulses(channel, first, pulseCount[channel]);
     int32_t last = static_cast<int32_t>(dataLength[WND_HEIGHT]);
     FillRawSpectrum(channel, last);
     if (countsOnly) return;
@@ -170,6 +171,17 @@ void BuildHeightSpectrum(bool incremental, bool countsOnly) {
         FinishHistogram(SERIES_CORRELATION, channel);
     }
     FinishHistogram(SERIES_HEIGHT, channel);
+}
+
+void BuildHeightSpectrumCounts(uint32_t first, uint32_t end) {
+    runState &= ~RS_HEIGHT_CHANGED;
+    int channel = AnalysedChannel();
+    std::memset(heightCounts, 0, sizeof(heightCounts));
+    dataLength[WND_HEIGHT] = 0;
+    entryCount[SERIES_HEIGHT] = 0;
+    runState |= RS_HEIGHT_CHANGED;
+    CountPulses(channel, first, end);
+    FillRawSpectrum(channel, static_cast<int32_t>(dataLength[WND_HEIGHT]));
 }
 
 void SetDataAsBackground() {

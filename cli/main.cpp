@@ -1,34 +1,16 @@
 // tik-cli: the batch tool. Runs the same core and command handlers as the desktop program headless.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "core/settings.h"
-#include "platform/headless/headless.h"
-#include "ui/program_state.h"
-
-namespace {
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: tik-cli defaults OUT.ini      write the default settings record\n");
-    return 2;
-}
-
-int WriteDefaults(const char* path) {
-    SetSettingsFilePath(path);
-    if (!SaveSettingsFile(false)) {
-        std::fprintf(stderr, "Cannot write %s\n", path);
-        return 1;
-    }
-    return 0;
-}
-}  // namespace
+#include "cli/batch_options.h"
+#include "cli/batch_run.h"
 
 int main(int argc, char** argv) {
-    Headless().echoMessagesToStderr = true;
-    ResetProgramState();
-    if (argc < 2) return Usage();
-    std::string command = argv[1];
-    if (command == "defaults" && argc == 3) return WriteDefaults(argv[2]);
-    return Usage();
+    BatchOptions options;
+    std::string error;
+    if (!ParseBatchArguments(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "tik-cli: %s\n%s", error.c_str(), BatchUsage());
+        return 2;
+    }
+    return RunBatch(options);
 }

@@ -13,3 +13,5 @@ bool IsDirectoryWritable(const std::string& directory);
 bool MakeDirectories(const std::string& directory);
 LocalTime GetLocalTime();
 std::string GetEnvironment(const char* name);
+// Whether standard error goes to a terminal (the batch tool then shows progress).
+bool IsStandardErrorTerminal();

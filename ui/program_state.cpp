@@ -12,6 +12,7 @@
 #include "analysis/calibration.h"
 #include "analysis/height_spectrum.h"
 #include "analysis/series.h"
+#include "files/data_file.h"
 #include "ui/commands.h"
 #include "ui/view_state.h"
 
@@ -28,5 +29,6 @@ void ResetProgramState() {
     ResetHeightSpectrumState();
     ResetCalibrationState();
     ResetViewState();
+    ResetDataFileState();
     ResetDispatcher();
 }

@@ -45,3 +45,5 @@ std::string GetEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
 }
+
+bool IsStandardErrorTerminal() { return isatty(STDERR_FILENO) == 1; }

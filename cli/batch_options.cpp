@@ -1,0 +1,170 @@
+// The tik-cli command line: a table of subcommands and the options each takes, and their parser.
+#include "cli/batch_options.h"
+
+#include <cstring>
+
+#include "ui/commands.h"
+
+namespace {
+// Option bits; each subcommand names the options it takes.
+constexpr unsigned OPT_SETTINGS = 1u << 0;
+constexpr unsigned OPT_SET = 1u << 1;
+constexpr unsigned OPT_BACKGROUND = 1u << 2;
+constexpr unsigned OPT_SAVE = 1u << 3;
+constexpr unsigned OPT_EXPORT = 1u << 4;
+constexpr unsigned OPT_SUMMARY = 1u << 5;
+constexpr unsigned RUN_OPTIONS = OPT_SETTINGS | OPT_SET | OPT_BACKGROUND | OPT_SAVE | OPT_EXPORT | OPT_SUMMARY;
+
+struct SubcommandDefinition {
+    const char* name;
+    BatchCommand command;
+    unsigned options;
+};
+
+constexpr SubcommandDefinition SUBCOMMANDS[] = {
+    {"defaults", BATCH_DEFAULTS, 0},
+    {"replay", BATCH_REPLAY, RUN_OPTIONS},
+    {"open", BATCH_OPEN, RUN_OPTIONS},
+    {"load", BATCH_LOAD, RUN_OPTIONS},
+};
+
+struct OptionDefinition {
+    const char* name;
+    unsigned bit;
+    bool takesValue;
+};
+
+constexpr OptionDefinition OPTIONS[] = {
+    {"--settings", OPT_SETTINGS, true}, {"--set", OPT_SET, true},         {"--background", OPT_BACKGROUND, true},
+    {"--save", OPT_SAVE, true},         {"--export", OPT_EXPORT, true},   {"--summary", OPT_SUMMARY, false},
+};
+
+struct ExportKind {
+    const char* name;
+    int command;
+};
+
+constexpr ExportKind EXPORT_KINDS[] = {
+    {"rate-time", IDM_EXPORT_RATE_TIME}, {"rate-hist", IDM_EXPORT_RATE_HIST},
+    {"interval", IDM_EXPORT_INTERVAL},   {"width", IDM_EXPORT_WIDTH},
+    {"height", IDM_EXPORT_HEIGHT},       {"height-time", IDM_EXPORT_HEIGHT_TIME},
+    {"roi", IDM_EXPORT_ROI},             {"roi-time", IDM_EXPORT_ROI_TIME},
+    {"coincident", IDM_EXPORT_COINCIDENT},
+};
+
+bool ParseExport(const std::string& value, BatchExport* out) {
+    size_t equals = value.find('=');
+    if (equals == std::string::npos || equals + 1 >= value.size()) return false;
+    std::string kind = value.substr(0, equals);
+    for (const ExportKind& k : EXPORT_KINDS) {
+        if (kind == k.name) {
+            *out = {k.command, value.substr(equals + 1)};
+            return true;
+        }
+    }
+    return false;
+}
+
+// Stores one option's value; false with a reason for a malformed one.
+bool TakeOption(const OptionDefinition& option, const std::string& value, BatchOptions* options,
+                std::string* error) {
+    switch (option.bit) {
+        case OPT_SETTINGS:
+            options->settingsFile = value;
+            return true;
+        case OPT_SET: {
+            SettingAssignment assignment;
+            if (!ParseSettingAssignment(value.data(), value.size(), &assignment)) {
+                *error = "--set " + value + ": unknown setting name or invalid value";
+                return false;
+            }
+            options->assignments.push_back(assignment);
+            options->assignmentTexts.push_back(value);
+            return true;
+        }
+        case OPT_BACKGROUND:
+            options->background = value;
+            return true;
+        case OPT_SAVE:
+            options->save = value;
+            return true;
+        case OPT_EXPORT: {
+            BatchExport exportRequest;
+            if (!ParseExport(value, &exportRequest)) {
+                *error = "--export " + value + ": expected KIND=FILE with KIND one of rate-time, rate-hist, "
+                         "interval, width, height, height-time, roi, roi-time, coincident";
+                return false;
+            }
+            options->exports.push_back(exportRequest);
+            return true;
+        }
+        case OPT_SUMMARY:
+            options->summary = true;
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* options, std::string* error) {
+    if (argc < 2) {
+        *error = "missing subcommand";
+        return false;
+    }
+    const SubcommandDefinition* subcommand = nullptr;
+    for (const SubcommandDefinition& s : SUBCOMMANDS)
+        if (std::strcmp(argv[1], s.name) == 0) subcommand = &s;
+    if (!subcommand) {
+        *error = std::string("unknown subcommand ") + argv[1];
+        return false;
+    }
+    options->command = subcommand->command;
+    if (argc < 3 || argv[2][0] == '\0' || std::strncmp(argv[2], "--", 2) == 0) {
+        *error = std::string(subcommand->name) + ": missing file argument";
+        return false;
+    }
+    options->file = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        const OptionDefinition* option = nullptr;
+        for (const OptionDefinition& o : OPTIONS)
+            if (std::strcmp(argv[i], o.name) == 0) option = &o;
+        if (!option) {
+            *error = std::string("unknown argument ") + argv[i];
+            return false;
+        }
+        if (!(subcommand->options & option->bit)) {
+            *error = std::string(subcommand->name) + " does not take " + option->name;
+            return false;
+        }
+        std::string value;
+        if (option->takesValue) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                *error = std::string(option->name) + ": missing value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (!TakeOption(*option, value, options, error)) return false;
+    }
+    return true;
+}
+
+const char* BatchUsage() {
+    return "usage:\n"
+           "  tik-cli defaults OUT.ini          write the default settings record\n"
+           "  tik-cli replay IN.wav [options]   replay a WAV file through the detector\n"
+           "  tik-cli open IN.pls [options]     open a data file with its stored settings\n"
+           "  tik-cli load IN.pls [options]     open a data file keeping the current settings\n"
+           "options (applied in this order):\n"
+           "  --settings FILE.ini               load this settings file first\n"
+           "  --set NAME=VALUE                  change one setting before the run (repeatable), e.g.\n"
+           "                                    left.minHeight=2, right.heightBinSize=0.5, channelSelection=3\n"
+           "  --background FILE                 use the pulses of FILE (pls or wav) as background\n"
+           "  --save OUT.pls                    write the data file after the run\n"
+           "  --export KIND=OUT.txt             rate-time, rate-hist, interval, width, height, height-time,\n"
+           "                                    roi, roi-time, coincident (repeatable)\n"
+           "  --summary                         print the results as one JSON object\n"
+           "The program starts from its settings file (TIK_SETTINGS names another one). \"open\" takes the\n"
+           "settings stored in the data file, which replace those of --settings and --set.\n";
+}

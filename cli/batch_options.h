@@ -1,0 +1,38 @@
+// The command line of tik-cli: subcommands, their options in the order they are applied, and the
+// parser that checks them before anything runs.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "files/setting_names.h"
+
+enum BatchCommand {
+    BATCH_DEFAULTS,  // defaults OUT.ini
+    BATCH_REPLAY,    // replay IN.wav
+    BATCH_OPEN,      // open IN.pls (the file's settings)
+    BATCH_LOAD,      // load IN.pls (the current settings)
+};
+
+struct BatchExport {
+    int command;  // IDM_EXPORT_*
+    std::string path;
+};
+
+struct BatchOptions {
+    BatchCommand command = BATCH_DEFAULTS;
+    std::string file;  // the subcommand's file argument
+    std::string settingsFile;
+    std::vector<SettingAssignment> assignments;
+    std::vector<std::string> assignmentTexts;  // as given, for messages
+    std::string background;
+    std::string save;
+    std::vector<BatchExport> exports;
+    bool summary = false;
+};
+
+// Parses argv[1..]. False with a one-line reason in *error for an unknown subcommand or option, a
+// missing or extra argument, an option the subcommand does not take, or a malformed value.
+bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* options, std::string* error);
+
+// The usage text printed for a bad command line.
+const char* BatchUsage();

@@ -1,0 +1,233 @@
+// tik-cli's run: start-up, settings, background, the file, then save, exports and the summary, each
+// through the command that the desktop program's menu would send.
+#include "cli/batch_run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "acquisition/audio_interface_dialog.h"
+#include "acquisition/pulse_store.h"
+#include "analysis/series.h"
+#include "core/file_name.h"
+#include "core/settings.h"
+#include "files/file_messages.h"
+#include "files/wav_input.h"
+#include "platform/headless/headless.h"
+#include "platform/system.h"
+#include "ui/commands.h"
+#include "ui/daq_dialog.h"
+#include "ui/startup.h"
+
+namespace {
+void Fail(const std::string& text) { std::fprintf(stderr, "tik-cli: %s\n", text.c_str()); }
+
+// Messages shown since `first` that mean a file was refused or not written.
+bool FileFailureShownSince(size_t first) {
+    const auto& messages = Headless().messages;
+    for (size_t i = first; i < messages.size(); ++i) {
+        const std::string& text = messages[i].text;
+        if (text == WRONG_FORMAT_MESSAGE || text.rfind("File could not be written", 0) == 0) return true;
+    }
+    return false;
+}
+
+bool CheckReadable(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        Fail("cannot read " + path);
+        return false;
+    }
+    return true;
+}
+
+// The file dialogs and the file-name buffer hold paths of at most 259 characters.
+bool CheckPathLength(const std::string& path) {
+    if (path.size() < static_cast<size_t>(MAX_PATH_LENGTH)) return true;
+    Fail("path too long (at most 259 characters): " + path);
+    return false;
+}
+
+bool StartsWithRiff(const std::string& path) {
+    char magic[4] = {0, 0, 0, 0};
+    std::ifstream in(path, std::ios::binary);
+    in.read(magic, 4);
+    return in.gcount() == 4 && std::memcmp(magic, "RIFF", 4) == 0;
+}
+
+// Sends a command whose file dialog is answered with `path`.
+void SendWithFileAnswer(int command, const std::string& path) {
+    Headless().fileAnswers.clear();
+    Headless().fileAnswers.push_back(path);
+    SendCommand(WND_PULSES, command);
+    Headless().fileAnswers.clear();
+}
+
+// Progress of long replays on a terminal: one line rewritten in place.
+int shownPercent = -1;
+
+void ShowReplayProgress(uint64_t done, uint64_t total) {
+    int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+    if (percent == shownPercent) return;
+    shownPercent = percent;
+    std::fprintf(stderr, "\rreplaying %3d %%%s", percent, percent >= 100 ? "\n" : "");
+    std::fflush(stderr);
+}
+
+// A replay that stopped early (a limit) leaves its progress line open.
+void EndProgressLine() {
+    if (shownPercent >= 0 && shownPercent < 100) std::fprintf(stderr, "\n");
+    shownPercent = -1;
+}
+
+// A channel field or switch through the "Data Acquisition and Analysis" dialog: show the channel,
+// type the value or set the switch, Apply, and show the previous selection again.
+void ApplyChannelSetting(const SettingAssignment& a) {
+    int kept = settings.channelSelection;
+    int shown = kept >= 3 ? 1 : 0;
+    if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, a.channel == 0 ? 0 : 3);
+    if (a.target == SETTING_CHANNEL_FIELD)
+        HeadlessTypeText(IDD_DAQ, IDC_DAQ_FIRST_EDIT + a.index, a.text);
+    else
+        HeadlessSetCheck(IDD_DAQ, IDC_DAQ_FIRST_CHECK + a.index, a.number != 0.0);
+    HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
+    if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, kept);
+}
+
+bool ApplyDaqSetting(const SettingAssignment& a) {
+    SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
+    if (!IsDialogOpen(IDD_DAQ)) return false;
+    bool ok = true;
+    if (a.target == SETTING_CHANNEL_SELECTION) {
+        HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, static_cast<int>(a.number));
+        ok = settings.channelSelection == static_cast<int>(a.number);
+    } else {
+        ApplyChannelSetting(a);
+    }
+    HeadlessCloseDialog(IDD_DAQ);
+    return ok;
+}
+
+// An audio field through the "Audio Interface" dialog: select the list position and press OK; a
+// format the device refuses is cancelled (the dialog restores the record).
+bool ApplyAudioSetting(const SettingAssignment& a) {
+    SendCommand(WND_PULSES, IDM_AUDIO_INTERFACE);
+    if (!IsDialogOpen(IDD_AUDIO_INTERFACE)) return false;
+    int control = IDC_INPUT_DEVICE + a.index;
+    int position = static_cast<int>(a.number);
+    HeadlessSelectComboItem(IDD_AUDIO_INTERFACE, control, position);
+    if (GetComboBoxSelection(IDD_AUDIO_INTERFACE, control) != position) {
+        HeadlessPressButton(IDD_AUDIO_INTERFACE, IDCANCEL);
+        return false;
+    }
+    HeadlessPressButton(IDD_AUDIO_INTERFACE, IDOK);
+    if (!IsDialogOpen(IDD_AUDIO_INTERFACE)) return true;
+    HeadlessPressButton(IDD_AUDIO_INTERFACE, IDCANCEL);
+    return false;
+}
+
+bool ApplySettings(const BatchOptions& options) {
+    if (!options.settingsFile.empty()) {
+        if (!CheckReadable(options.settingsFile)) return false;
+        std::error_code error;
+        if (std::filesystem::file_size(options.settingsFile, error) != SETTINGS_RECORD_SIZE) {
+            Fail("not a settings file: " + options.settingsFile);
+            return false;
+        }
+        SendWithFileAnswer(IDM_LOAD_SETTINGS, options.settingsFile);
+    }
+    for (size_t i = 0; i < options.assignments.size(); ++i) {
+        const SettingAssignment& a = options.assignments[i];
+        bool ok = a.target == SETTING_AUDIO ? ApplyAudioSetting(a) : ApplyDaqSetting(a);
+        if (!ok) {
+            Fail("--set " + options.assignmentTexts[i] + ": not applied");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Opens a file as the menu commands do; false when it was refused.
+bool OpenFile(int command, const std::string& path) {
+    size_t first = Headless().messages.size();
+    if (command == IDM_OPEN_NAMED_FILE) {
+        SetFileName(path.c_str());
+        SendCommand(WND_PULSES, IDM_OPEN_NAMED_FILE);
+    } else {
+        SendWithFileAnswer(command, path);
+    }
+    return !FileFailureShownSince(first);
+}
+
+bool RunFile(const BatchOptions& options) {
+    if (!CheckReadable(options.file)) return false;
+    if (options.command == BATCH_REPLAY && !StartsWithRiff(options.file)) {
+        Fail("not a WAV file: " + options.file);
+        return false;
+    }
+    if (options.command == BATCH_OPEN && (!options.settingsFile.empty() || !options.assignments.empty()))
+        Fail("note: open takes the settings stored in " + options.file + "; use load to keep --settings and --set");
+    return OpenFile(options.command == BATCH_LOAD ? IDM_LOAD_DATA : IDM_OPEN_NAMED_FILE, options.file);
+}
+
+void WriteResults(const BatchOptions& options) {
+    if (!options.save.empty()) SendWithFileAnswer(IDM_SAVE, options.save);
+    for (const BatchExport& request : options.exports) SendWithFileAnswer(request.command, request.path);
+}
+
+// Every path goes through a file dialog or the file-name buffer: checked before anything runs.
+bool CheckPaths(const BatchOptions& options) {
+    bool ok = CheckPathLength(options.file);
+    for (const std::string* path : {&options.settingsFile, &options.background, &options.save})
+        ok = (path->empty() || CheckPathLength(*path)) && ok;
+    for (const BatchExport& request : options.exports) ok = CheckPathLength(request.path) && ok;
+    return ok;
+}
+
+// One JSON object on standard output. Every window is shown first, so that each series is built.
+void PrintSummary() {
+    for (int command = IDM_VIEW_RATE_TIME; command <= IDM_VIEW_HEIGHT; ++command) SendCommand(WND_PULSES, command);
+    std::printf("{\"pulseCount\":[%u,%u],\"sampleClock\":%lld,\"dataSampleRate\":%u,\"acquisitionSeconds\":%.9g,"
+                "\"filteredPulseCount\":%d,\"windows\":[",
+                pulseCount[0], pulseCount[1], static_cast<long long>(sampleClock), dataSampleRate, acquisitionSeconds,
+                filteredPulseCount);
+    for (int w = WND_PULSES; w <= WND_HEIGHT; ++w) {
+        long long entries = w == WND_PULSES ? 0 : static_cast<long long>(entryCount[w - 1]);
+        std::printf("%s{\"window\":%d,\"dataLength\":%lld,\"entryCount\":%lld}", w == WND_PULSES ? "" : ",", w,
+                    static_cast<long long>(dataLength[w]), entries);
+    }
+    std::printf("]}\n");
+}
+
+int WriteDefaults(const std::string& path) {
+    SetSettingsFilePath(path);
+    if (!SaveSettingsFile(false)) {
+        Fail("cannot write " + path);
+        return 1;
+    }
+    return 0;
+}
+}  // namespace
+
+int RunBatch(const BatchOptions& options) {
+    Headless().echoMessagesToStderr = true;
+    if (options.command == BATCH_DEFAULTS) return WriteDefaults(options.file);
+    if (!CheckPaths(options)) return 1;
+    if (!StartProgram(nullptr)) return 1;
+    if (IsStandardErrorTerminal()) replayProgressHandler = ShowReplayProgress;
+    if (!ApplySettings(options)) return 1;
+    if (!options.background.empty()) {
+        if (!CheckReadable(options.background) || !OpenFile(IDM_LOAD_DATA, options.background)) return 1;
+        SendCommand(WND_PULSES, IDM_SET_BACKGROUND);
+    }
+    bool opened = RunFile(options);
+    EndProgressLine();
+    if (!opened) return 1;
+    size_t first = Headless().messages.size();
+    WriteResults(options);
+    bool written = !FileFailureShownSince(first);
+    if (options.summary) PrintSummary();
+    return written ? 0 : 1;
+}

@@ -1,0 +1,266 @@
+// Test material for the file commands: WAV and data files, pulse trains and the reference detector.
+#include "tests/files/file_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "files/file_messages.h"
+#include "platform/headless/headless.h"
+#include "platform/scripted/scripted_audio.h"
+#include "ui/commands.h"
+#include "ui/program_state.h"
+#include "ui/startup.h"
+
+namespace {
+void Put16(Bytes& out, uint32_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void Put32(Bytes& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+void PutText(Bytes& out, const char* text) { out.insert(out.end(), text, text + std::strlen(text)); }
+
+template <typename T>
+void PutAt(Bytes& out, size_t offset, const T& value) {
+    std::memcpy(out.data() + offset, &value, sizeof(value));
+}
+
+constexpr uint32_t REPLAY_BLOCK = 1536000;
+}  // namespace
+
+std::vector<int16_t> PulseTrain(int channels, int64_t frames, const std::vector<TestPulse>& pulses) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames * channels), 0);
+    for (const TestPulse& p : pulses)
+        for (int i = 0; i < p.width && p.start + i < frames; ++i)
+            samples[static_cast<size_t>((p.start + i) * channels + p.channel)] = p.amplitude;
+    return samples;
+}
+
+std::vector<TestPulse> RandomPulses(int channels, int64_t frames, int perChannel, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<TestPulse> pulses;
+    int64_t spacing = frames / (perChannel + 1);
+    for (int i = 0; i < perChannel; ++i) {
+        int64_t start = spacing * (i + 1) + static_cast<int64_t>(random() % static_cast<uint32_t>(spacing / 4));
+        int width = 2 + static_cast<int>(random() % 30);
+        auto amplitude = static_cast<int16_t>(1000 + random() % 30000);
+        pulses.push_back({0, start, width, amplitude});
+        if (channels < 2) continue;
+        // Every third pulse has a partner that starts a little later; the others stand alone.
+        if (i % 3 == 0)
+            pulses.push_back({1, start + static_cast<int64_t>(random() % 3), width, static_cast<int16_t>(amplitude / 2 + 400)});
+        else
+            pulses.push_back({1, start + spacing / 2, 3 + static_cast<int>(random() % 10), amplitude});
+    }
+    return pulses;
+}
+
+Bytes SamplesAsBytes(const std::vector<int16_t>& samples) {
+    Bytes out;
+    out.reserve(samples.size() * 2);
+    for (int16_t s : samples) Put16(out, static_cast<uint16_t>(s));
+    return out;
+}
+
+Bytes WavBytes(const WavSpec& spec) {
+    uint16_t blockAlign = spec.blockAlign ? spec.blockAlign : static_cast<uint16_t>(spec.channels * spec.bytesPerSample);
+    Bytes format;
+    PutText(format, "fmt ");
+    Put32(format, spec.formatChunkSize);
+    Put16(format, spec.formatTag);
+    Put16(format, spec.channels);
+    Put32(format, spec.sampleRate);
+    Put32(format, spec.sampleRate * blockAlign);
+    Put16(format, blockAlign);
+    Put16(format, static_cast<uint32_t>(spec.bytesPerSample * 8));
+    for (uint32_t i = 16; i < spec.formatChunkSize; ++i) format.push_back(0);
+    Bytes list;
+    if (spec.listChunk) {
+        PutText(list, "LIST");
+        Put32(list, 13);
+        PutText(list, "INFOISFT");
+        Put32(list, 1);
+        list.push_back('x');  // odd size: no pad byte follows
+    }
+    Bytes data;
+    PutText(data, "data");
+    Put32(data, static_cast<uint32_t>(static_cast<int64_t>(spec.samples.size()) + spec.dataSizeDelta));
+    data.insert(data.end(), spec.samples.begin(), spec.samples.end());
+
+    Bytes out;
+    PutText(out, "RIFF");
+    size_t body = 4 + format.size() + list.size() + data.size();
+    Put32(out, static_cast<uint32_t>(static_cast<int64_t>(body) + spec.riffSizeDelta));
+    PutText(out, "WAVE");
+    const Bytes* order[3] = {&format, &list, &data};
+    if (spec.dataBeforeFormat) std::swap(order[0], order[2]);
+    for (const Bytes* part : order) out.insert(out.end(), part->begin(), part->end());
+    return out;
+}
+
+Bytes DataFileBytes(const DataFileSpec& spec) {
+    uint32_t layoutSize = spec.magic == "Puls" ? 4120 : (spec.version == 0 ? 5928 : spec.headerSize);
+    Bytes out(layoutSize > 7216 ? layoutSize : 7216, 0);
+    std::memcpy(out.data(), spec.magic.data(), 4);
+    PutAt(out, 4, static_cast<uint32_t>(spec.left.size()));
+    PutAt(out, 8, static_cast<uint32_t>(spec.right.size()));
+    PutAt(out, 12, spec.version);
+    PutAt(out, 16, spec.sampleClock);
+    PutAt(out, 24, spec.headerSize);
+    PutAt(out, 28, spec.reserved);
+    // A settings record as the program writes it, with the fields the reader looks at set.
+    SettingsRecord record;
+    SetDefaultSettings(record);
+    record.inputRateIndex = spec.rateIndex;
+    record.inputChannels = spec.inputChannels;
+    record.channel[0].maxPulses = spec.maxPulses[0];
+    record.channel[1].maxPulses = spec.maxPulses[1];
+    std::memcpy(out.data() + 32, &record, sizeof(record));
+    out.resize(layoutSize);
+    for (const auto* records : {&spec.left, &spec.right}) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(records->data());
+        out.insert(out.end(), p, p + records->size() * sizeof(PulseRecord));
+    }
+    out.resize(static_cast<size_t>(static_cast<int64_t>(out.size()) + spec.sizeDelta));
+    return out;
+}
+
+std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed) {
+    std::vector<PulseRecord> records(count);
+    int64_t time = seed;
+    for (uint32_t i = 0; i < count; ++i) {
+        time += 10 + (i * 7 + seed) % 50;
+        records[i] = {time, 1 + i % 9, 30000000u + i * 1000u + seed, (i * 12345u) ^ seed, i % 5 ? 0u : i / 2};
+    }
+    return records;
+}
+
+namespace {
+// The value the detector reads for sample k of a block: the 32-bit word ending with the sample's
+// last byte, bytes before the block taken as 0.
+int64_t WordOf(const uint8_t* block, size_t k, int bytesPerSample) {
+    size_t end = (k + 1) * static_cast<size_t>(bytesPerSample);
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i)
+        if (end + static_cast<size_t>(i) >= 4) word |= static_cast<uint32_t>(block[end + i - 4]) << (8 * i);
+    return static_cast<int32_t>(word);
+}
+
+// The block's baseline of one channel: the mean of its samples below the mean of all of them.
+double BlockBaseline(const uint8_t* block, size_t samples, int channels, int slot, int bytesPerSample) {
+    size_t frames = samples / static_cast<size_t>(channels);
+    if (frames == 0) return 0.0;
+    int64_t sum = 0;
+    for (size_t i = 0; i < frames; ++i) sum += WordOf(block, slot + i * channels, bytesPerSample);
+    double mean = static_cast<double>(sum) / static_cast<double>(frames);
+    double below = 0.0;
+    int64_t count = 0;
+    for (size_t i = 0; i < frames; ++i) {
+        double value = static_cast<double>(WordOf(block, slot + i * channels, bytesPerSample));
+        if (value - mean < 0.0) {
+            below += value;
+            ++count;
+        }
+    }
+    return count ? below / static_cast<double>(count) : 0.0;
+}
+}  // namespace
+
+ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample, int64_t threshold) {
+    ReferencePulses result;
+    bool open[2] = {false, false};
+    PulseRecord current[2] = {};
+    int64_t frame = 0;
+    for (size_t blockStart = 0; blockStart < samples.size(); blockStart += REPLAY_BLOCK) {
+        const uint8_t* block = samples.data() + blockStart;
+        size_t blockBytes = std::min<size_t>(REPLAY_BLOCK, samples.size() - blockStart);
+        size_t count = blockBytes / static_cast<size_t>(bytesPerSample);
+        double baseline[2] = {0.0, 0.0};
+        for (int slot = 0; slot < channels; ++slot)
+            baseline[slot] = BlockBaseline(block, count, channels, slot, bytesPerSample);
+        for (size_t k = 0; k < count; ++k) {
+            int c = channels == 1 ? 0 : static_cast<int>(k % 2);
+            double d = static_cast<double>(WordOf(block, k, bytesPerSample)) - baseline[c];
+            bool above = d >= static_cast<double>(threshold);
+            bool closedNow = false;
+            if (!open[c] && above) {
+                open[c] = true;
+                current[c] = {frame, 1, static_cast<uint32_t>(d), 0, 0};
+            } else if (open[c] && above) {
+                current[c].width += 1;
+                if (d > static_cast<double>(current[c].height)) current[c].height = static_cast<uint32_t>(d);
+            } else if (open[c]) {
+                open[c] = false;
+                closedNow = true;
+                result.channel[c].push_back(current[c]);
+            }
+            if (c == 1 && open[0] && open[1] && !closedNow) {
+                current[0].partner = static_cast<uint32_t>(result.channel[1].size());
+                current[1].partner = static_cast<uint32_t>(result.channel[0].size());
+            }
+            if (channels == 1 || c == 1) ++frame;
+        }
+    }
+    result.frames = frame;
+    return result;
+}
+
+void FilesTest::SetUp() {
+    TikTest::SetUp();
+    setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
+    ASSERT_TRUE(StartProgram(nullptr));
+}
+
+void FilesTest::RestartProgram() {
+    HeadlessReset();
+    ScriptedAudioReset();
+    ResetProgramState();
+    ASSERT_TRUE(StartProgram(nullptr));
+}
+
+void FilesTest::TearDown() {
+    unsetenv("TIK_SETTINGS");
+    TikTest::TearDown();
+}
+
+std::string FilesTest::MakeFile(const std::string& name, const Bytes& bytes) {
+    std::string path = TempPath(name);
+    WriteFileBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    return path;
+}
+
+void FilesTest::OpenWith(int command, const std::string& path) {
+    Headless().fileAnswers.push_back(path);
+    SendCommand(WND_PULSES, command);
+}
+
+void FilesTest::SaveAs(const std::string& path) {
+    Headless().fileAnswers.push_back(path);
+    SendCommand(WND_PULSES, IDM_SAVE);
+}
+
+void FilesTest::ExportTo(int command, const std::string& path) {
+    Headless().fileAnswers.push_back(path);
+    SendCommand(WND_PULSES, command);
+}
+
+int FilesTest::FormatErrors() const {
+    int n = 0;
+    for (const RecordedMessage& m : Headless().messages) n += m.text == WRONG_FORMAT_MESSAGE ? 1 : 0;
+    return n;
+}
+
+std::string FilesTest::ReadText(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
