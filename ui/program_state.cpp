@@ -14,6 +14,8 @@
 #include "analysis/series.h"
 #include "files/data_file.h"
 #include "ui/commands.h"
+#include "ui/navigation.h"
+#include "ui/plot_render.h"
 #include "ui/view_state.h"
 
 void ResetProgramState() {
@@ -29,6 +31,8 @@ void ResetProgramState() {
     ResetHeightSpectrumState();
     ResetCalibrationState();
     ResetViewState();
+    ResetNavigationState();
+    ResetPlotRenderState();
     ResetDataFileState();
     ResetDispatcher();
 }

@@ -1,0 +1,20 @@
+// Block maxima of the stored pulse heights of each channel, so that the pulses view finds the largest
+// height among the pulses of one pixel column without visiting each of them. The index follows the
+// store: new pulses are added on the next refresh, and a store whose contents were replaced (a new
+// acquisition, another data file, a reallocation) is indexed afresh.
+#pragma once
+#include <cstdint>
+
+// Brings the channel's index up to date with the pulse store.
+void RefreshPulseViewIndex(int channel);
+
+// Largest `height` among the channel's stored pulses first to last (inclusive, first <= last <
+// pulseCount). Valid after RefreshPulseViewIndex.
+uint32_t MaxPulseHeight(int channel, uint32_t first, uint32_t last);
+
+// The last of the channel's stored pulses first to last (inclusive, last < pulseCount) whose time
+// is not after `time`; `first` when there is none. Pulses are stored in time order, so this is a
+// search that starts at `first` and touches few records however far the answer lies.
+uint32_t LastPulseNotAfter(int channel, uint32_t first, uint32_t last, int64_t time);
+
+void ResetPulseViewIndex();
