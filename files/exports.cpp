@@ -69,6 +69,9 @@ void PrepareData(int command, int channel) {
             BuildHeightSpectrum(false, false);
             break;
         case IDM_EXPORT_ROI:
+            // The statistics come from the height histogram, which is stale while its window is
+            // hidden (a file opened since): build it first.
+            BuildHeightSpectrum(false, false);
             SortRois(channel);
             for (int slot = 0; slot < ROI_SLOTS; ++slot) ComputeRoiStatistics(slot);
             break;

@@ -1,0 +1,265 @@
+// The text exports through their commands: headers and rows byte for byte, calibrated headers,
+// regions, coincident pairs, the time series against independently counted spectra, long lines,
+// and files that cannot be written.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "acquisition/pulse_store.h"
+#include "analysis/calibration.h"
+#include "analysis/roi.h"
+#include "analysis/series.h"
+#include "core/number_text.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "files/binary_file.h"
+#include "files/export_writer.h"
+#include "platform/headless/headless.h"
+#include "tests/files/file_test_support.h"
+#include "ui/commands.h"
+
+namespace {
+constexpr uint32_t BIN = 2147484;  // the default height bin of 0.1 arb.u in sample units
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+// The lines of a CR LF text (without their ends).
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// A number with fixed decimals, trailing zeros and a bare point removed (printf's rounding).
+std::string Trimmed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.*f", decimals, value);
+    std::string out = text;
+    if (out.find('.') != std::string::npos) {
+        while (out.back() == '0') out.pop_back();
+        if (out.back() == '.') out.pop_back();
+    }
+    return out;
+}
+
+class ExportsTest : public FilesTest {
+protected:
+    void Add(int channel, int64_t time, uint32_t width, uint32_t height, uint32_t partner = 0) {
+        Pulse(channel, pulseCount[channel]++) = {time, width, height, 0, partner};
+    }
+    void Finish(double seconds) {
+        sampleClock = static_cast<int64_t>(seconds * dataSampleRate);
+        acquisitionSeconds = seconds;
+        runState |= RS_DATA_READY;
+    }
+    std::string Export(int command) {
+        std::string path = TempPath("export.txt");
+        std::filesystem::remove(path);
+        ExportTo(command, path);
+        return ReadText(path);
+    }
+    // Pulses at 0.5 s + k + j/100 s in step k, k + 1 of them, heights in bins 1 to 5.
+    void StepsWithGrowingCounts() {
+        for (int k = 0; k < 5; ++k)
+            for (int j = 0; j <= k; ++j)
+                Add(0, static_cast<int64_t>((2.0 * k + 0.5 + j * 0.01) * 48000), 3 + j, BIN * (1 + j) + 5);
+        Finish(10.0);
+    }
+};
+
+TEST_F(ExportsTest, HistogramExportsWriteTheirHeadersAndRows) {
+    settings.channel[0].timeStep = 2.0;
+    settings.channel[0].rateBinSize = 0.5;
+    QuantizeSettings(false);
+    StepsWithGrowingCounts();
+
+    EXPECT_EQ(Export(IDM_EXPORT_RATE_TIME), "Time/s\tCounts\r\n0\t1\r\n2\t2\r\n4\t3\r\n6\t4\r\n8\t5\r\n");
+    EXPECT_EQ(Headless().fileDialogs.back().title, "Export CountRate vs Time as ASCII File");
+    EXPECT_EQ(Headless().fileDialogs.back().filters,
+              (std::vector<std::string>{"ASCII data file (*.txt)", "*.txt", "All Files (*.*)", "*.*"}));
+    EXPECT_EQ(Headless().fileDialogs.back().defaultExtension, "txt");
+
+    // Steps of 1 to 5 pulses at 1 count per bin (0.5/s x 2 s).
+    EXPECT_EQ(Export(IDM_EXPORT_RATE_HIST),
+              "Rate/(1/s)\tCounts\r\n0\t0\r\n0.5\t1\r\n1\t1\r\n1.5\t1\r\n2\t1\r\n2.5\t1\r\n");
+
+    std::string interval = Export(IDM_EXPORT_INTERVAL);
+    ASSERT_GE(interval.size(), 20u);
+    EXPECT_EQ(interval.substr(0, 20), "Interval/\xB5s\tCounts\r\n");
+
+    // Widths 3 to 7 samples at one sample (20.8333 us) per bin.
+    std::string width = Export(IDM_EXPORT_WIDTH);
+    EXPECT_EQ(width.substr(0, 17), "Width/\xB5s\tCounts\r\n");
+    EXPECT_NE(width.find("\r\n62.5\t5\r\n83.3333\t4\r\n104.1667\t3\r\n125\t2\r\n145.8333\t1\r\n"), std::string::npos);
+
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT),
+              "Height/arb.u\tCounts\r\n0\t0\r\n0.1\t5\r\n0.2\t4\r\n0.3\t3\r\n0.4\t2\r\n0.5\t1\r\n");
+
+    // Cancel writes nothing.
+    size_t messages = Headless().messages.size();
+    SendCommand(WND_PULSES, IDM_EXPORT_WIDTH);
+    EXPECT_EQ(Headless().messages.size(), messages);
+}
+
+TEST_F(ExportsTest, CalibratedHeightHeaderNamesTheQuantityAndTheSum) {
+    Add(0, 100, 5, BIN * 7 + 5);
+    Finish(1.0);
+    settings.options[0].useCalibration = 1;
+    settings.options[0].sumQuantity = 1;
+    ASSERT_TRUE(SetUpCalibration(0));
+    std::string text = Export(IDM_EXPORT_HEIGHT);
+    const std::string header = "Energy /keV\tCounts*Energy /keV\r\n";
+    ASSERT_EQ(text.substr(0, header.size()), header);
+    // Bins 0 to 7; bin 7 starts at the calibrated 0.7 arb.u and holds 7.5 bins' worth of quantity.
+    std::vector<std::string> lines = Lines(text);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[1], "0\t0");
+    double bin = settings.channel[0].heightBinSize;
+    EXPECT_EQ(lines[8], Trimmed(Calibrate(0, 7 * bin, false), 4) + "\t" +
+                            Trimmed(7.5 * bin * Calibrate(0, 100.0, false) * 0.01, 4));
+
+    settings.options[0].sumQuantity = 0;
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT).substr(0, 20), "Energy /keV\tCounts\r\n");
+    settings.options[0].useCalibration = 0;
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT).substr(0, 21), "Height/arb.u\tCounts\r\n");
+}
+
+TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
+    const std::string roiHeader = "Arbitrary Units\r\nStart\tEnd\tMean\tSD\tGross\tNet\r\n";
+    EXPECT_EQ(Export(IDM_EXPORT_ROI), roiHeader);
+
+    for (int i = 0; i < 10; ++i) Add(0, 1000 + i * 100, 4, BIN * (5 + i % 5) + 7);
+    Add(1, 10, 4, 100000000);
+    Add(1, 1004, 10, BIN * 20);
+    Pulse(0, 0).partner = 1;
+    Finish(1.0);
+    ASSERT_TRUE(AddRoi(0, 5, 9));
+    std::string roi = Export(IDM_EXPORT_ROI);
+    ASSERT_EQ(roi.substr(0, roiHeader.size()), roiHeader);
+    std::vector<std::string> rows = Lines(roi.substr(roiHeader.size()));
+    ASSERT_EQ(rows.size(), 1u);
+    std::vector<std::string> columns = Split(rows[0], '\t');
+    ASSERT_EQ(columns.size(), 6u);
+    EXPECT_EQ(columns[0], "0.5");
+    EXPECT_EQ(columns[1], "0.9");
+    EXPECT_EQ(columns[4], "10");
+
+    // One left pulse has a partner: heights in arb.u and the delay of the pulse centres in us.
+    settings.channelSelection = 3;
+    std::string pairs = Export(IDM_EXPORT_COINCIDENT);
+    std::string expected = "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n" +
+                           Trimmed((BIN * 5 + 7) * 100.0 / 2147483647.0, 5) + "\t" +
+                           Trimmed(BIN * 20 * 100.0 / 2147483647.0, 5) + "\t" + Trimmed((1009 - 1002) / 0.048, 5) +
+                           "\r\n";
+    EXPECT_EQ(pairs, expected);
+    EXPECT_EQ(settings.channelSelection, 3);
+
+    Pulse(0, 0).partner = 0;
+    EXPECT_EQ(Export(IDM_EXPORT_COINCIDENT),
+              "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n");
+}
+
+// The spectrum of each 1 s step counted here, one line per step, bins 0 to `lastBin`.
+std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int steps, int lastBin) {
+    std::string text;
+    for (int step = 0; step < steps; ++step) {
+        std::vector<int> counts(static_cast<size_t>(lastBin) + 1, 0);
+        for (const PulseRecord& p : pulses)
+            if (p.time >= step * 48000 && p.time < (step + 1) * 48000) counts[p.height / BIN] += 1;
+        for (int b = 0; b <= lastBin; ++b) text += (b ? "\t" : "") + std::to_string(counts[static_cast<size_t>(b)]);
+        text += "\r\n";
+    }
+    return text;
+}
+
+TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
+    std::vector<PulseRecord> pulses;
+    for (int i = 0; i < 400; ++i)
+        pulses.push_back({static_cast<int64_t>(i) * 480 + 7, 3, BIN * static_cast<uint32_t>((i * 7) % 23) + 11, 0, 0});
+    for (const PulseRecord& p : pulses) Pulse(0, pulseCount[0]++) = p;
+    Finish(4.0);
+    ASSERT_TRUE(AddRoi(0, 3, 6));
+    const double begin = settings.channel[0].beginTime, duration = settings.channel[0].durationTime;
+
+    std::string expected = ExpectedHeightSeries(pulses, 4, 22);
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT_TIME), expected);
+    EXPECT_EQ(settings.channel[0].beginTime, begin);
+    EXPECT_EQ(settings.channel[0].durationTime, duration);
+    EXPECT_EQ(dataLength[WND_HEIGHT], 22);
+
+    // Region counts per step: bins 3 to 6 of each line.
+    std::string regions;
+    for (int step = 0; step < 4; ++step) {
+        int gross = 0;
+        for (const PulseRecord& p : pulses)
+            if (p.time >= step * 48000 && p.time < (step + 1) * 48000 && p.height / BIN >= 3 && p.height / BIN <= 6)
+                ++gross;
+        regions += std::to_string(gross) + "\r\n";
+    }
+    EXPECT_EQ(Export(IDM_EXPORT_ROI_TIME), regions);
+
+    // A store out of time order (a damaged file) is searched whole: the same lines.
+    std::swap(Pulse(0, 10), Pulse(0, 300));
+    std::swap(pulses[10], pulses[300]);
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT_TIME), ExpectedHeightSeries(pulses, 4, 22));
+
+    // An analysed window that begins after the acquisition writes no lines.
+    settings.channel[0].beginTime = 5.0;
+    QuantizeSettings(false);
+    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT_TIME), "");
+
+    // A time step that snaps to 0 at a low rate cannot move the window: the export ends.
+    settings.channel[0].beginTime = 0.0;
+    dataSampleRate = 1000;
+    QuantizeSettings(true);
+    settings.channel[0].timeStep = 0.0001;
+    QuantizeSettings(false);
+    ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 0);
+    std::string stuck = Export(IDM_EXPORT_ROI_TIME);
+    EXPECT_LE(std::count(stuck.begin(), stuck.end(), '\n'), 1);
+}
+
+TEST_F(ExportsTest, LongLinesAreWrittenInPiecesAndFailuresAreReported) {
+    std::string path = TempPath("long.txt");
+    ExportWriter writer;
+    ASSERT_TRUE(BeginExport(writer, path.c_str()));
+    std::string expected;
+    for (int i = 0; i < 30000; ++i) {
+        if (i) ExportTab(writer), expected += "\t";
+        ExportNumber(writer, 1234567890.125 + i, 3);
+        expected += std::to_string(1234567890 + i) + ".125";
+    }
+    ExportEndLine(writer);
+    expected += "\r\n";
+    ASSERT_GT(expected.size(), static_cast<size_t>(TEXT_BUFFER_SIZE));
+    ASSERT_TRUE(FinishExport(writer));
+    EXPECT_EQ(ReadText(path), expected);
+
+    Add(0, 100, 5, BIN * 3);
+    Finish(1.0);
+    ExportTo(IDM_EXPORT_HEIGHT, TempPath("missing/folder/h.txt"));
+    ASSERT_FALSE(Headless().messages.empty());
+    EXPECT_EQ(Headless().messages.back().text, "File could not be written:\n" + TempPath("missing/folder/h.txt"));
+
+    std::string kept = TempPath("kept.txt");
+    ExportTo(IDM_EXPORT_HEIGHT, kept);
+    std::string before = ReadText(kept);
+    SetOutputSizeLimit(10);
+    ExportTo(IDM_EXPORT_HEIGHT, kept);
+    EXPECT_EQ(Headless().messages.back().text, "File could not be written:\n" + kept);
+    EXPECT_EQ(ReadText(kept), before);
+}
+}  // namespace
