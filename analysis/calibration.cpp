@@ -3,7 +3,6 @@
 #include "analysis/calibration.h"
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <utility>
 
