@@ -1,5 +1,5 @@
 // tik-manual: prints the user manual (Markdown) to the PDF that "Help Topics" opens, on A4 pages with
-// a footer; runs without a display (offscreen platform). Usage: tik-manual MANUAL.md OUT.pdf
+// a footer; runs without a display. Usage: tik-manual [--require-pictures] MANUAL.md OUT.pdf
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -192,22 +193,32 @@ bool PrintDocument(QTextDocument& document, QPdfWriter& writer, const QString& t
     return painter.end();
 }
 
+// The writer reports no errors of its own: check that a PDF arrived on disk.
+bool LooksLikePdf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-" && file.size() > 1000;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tik-manual MANUAL.md OUT.pdf\n");
+    // With --require-pictures a picture that cannot be read is an error rather than a note.
+    bool requirePictures = argc == 4 && std::strcmp(argv[1], "--require-pictures") == 0;
+    if (argc != 3 && !requirePictures) {
+        std::fprintf(stderr, "usage: tik-manual [--require-pictures] MANUAL.md OUT.pdf\n");
         return 2;
     }
+    const char* sourceArgument = argv[argc - 2];
+    const char* outputArgument = argv[argc - 1];
     // Printing needs no display.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication application(argc, argv);
 
-    QString source = QString::fromLocal8Bit(argv[1]);
-    QString output = QString::fromLocal8Bit(argv[2]);
+    QString source = QString::fromLocal8Bit(sourceArgument);
+    QString output = QString::fromLocal8Bit(outputArgument);
     QString markdown;
     if (!ReadText(source, &markdown) || markdown.trimmed().isEmpty()) {
-        std::fprintf(stderr, "tik-manual: cannot read %s\n", argv[1]);
+        std::fprintf(stderr, "tik-manual: cannot read %s\n", sourceArgument);
         return 1;
     }
     QString baseDirectory = QFileInfo(source).absolutePath();
@@ -229,14 +240,14 @@ int main(int argc, char** argv) {
     writer.setCreator(QStringLiteral("tik-manual"));
     qreal textWidth = MillimetresToLayout(210.0 - PAGE_MARGINS.left() - PAGE_MARGINS.right()) -
                       2.0 * document.documentMargin();
-    FitPictures(document, baseDirectory, textWidth);
-
-    if (!PrintDocument(document, writer, title)) {
-        std::fprintf(stderr, "tik-manual: cannot write %s\n", argv[2]);
+    int missing = FitPictures(document, baseDirectory, textWidth);
+    if (requirePictures && missing > 0) {
+        std::fprintf(stderr, "tik-manual: %d picture(s) missing\n", missing);
         return 1;
     }
-    if (QFileInfo(output).size() <= 0) {
-        std::fprintf(stderr, "tik-manual: %s is empty\n", argv[2]);
+
+    if (!PrintDocument(document, writer, title) || !LooksLikePdf(output)) {
+        std::fprintf(stderr, "tik-manual: cannot write %s\n", outputArgument);
         return 1;
     }
     return 0;
