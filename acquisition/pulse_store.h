@@ -9,7 +9,8 @@ struct PulseRecord {
     uint32_t width;       // frames
     uint32_t height;      // largest detection value, 32-bit sample scale
     uint32_t distortion;  // shape distortion x 4294967295 (0 for the threshold method)
-    uint32_t partner;     // index of the coincident pulse in the other channel; 0 = none
+    uint32_t partner;     // index of the coincident pulse in the other channel; 0 = none, and an
+                          // index at or beyond the other channel's count names no pulse either
 };
 static_assert(sizeof(PulseRecord) == 24);
 static_assert(offsetof(PulseRecord, width) == 8);
