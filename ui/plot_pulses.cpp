@@ -61,6 +61,32 @@ void AddTimeLeft(Legend& legend) {
     AddLegendValue(legend, static_cast<double>(seconds % 60), 0, true);
     AddLegendLabel(legend, " s ");
 }
+
+// Ends of the columns whose pulses the pulses view draws, found a batch of columns at a time.
+struct ColumnEnds {
+    int64_t firstColumn = 0;
+    int count = 0;
+    int64_t time[PULSE_SEARCH_BATCH];
+    uint32_t end[PULSE_SEARCH_BATCH];
+};
+
+ColumnEnds columnEnds;
+
+// The last pulse of pulse k's column (k lies in [k, last]).
+uint32_t EndOfColumn(int channel, uint32_t k, uint32_t last, int64_t scroll, double zoom) {
+    int64_t column = ColumnOf(Pulse(channel, k).time, scroll, zoom);
+    // Only the pulse just before the scroll position can lie left of column 0.
+    if (column < 0) return LastPulseNotAfter(channel, k, last, ColumnEndTime(column, scroll, zoom));
+    ColumnEnds& ends = columnEnds;
+    if (column < ends.firstColumn || column >= ends.firstColumn + ends.count) {
+        ends.firstColumn = column;
+        ends.count = PULSE_SEARCH_BATCH;
+        for (int i = 0; i < ends.count; ++i) ends.time[i] = ColumnEndTime(column + i, scroll, zoom);
+        LastPulsesNotAfter(channel, k, last, ends.time, ends.end, ends.count);
+    }
+    uint32_t end = ends.end[column - ends.firstColumn];
+    return end > k ? end : k;
+}
 }  // namespace
 
 void DrawPulsesView(const PlotArea& area, Legend& legend) {
@@ -73,6 +99,7 @@ void DrawPulsesView(const PlotArea& area, Legend& legend) {
     CanvasMoveTo(0, area.plotBottom);
     if (count > 0 && zoom > 0.0) {
         RefreshPulseViewIndex(channel);
+        columnEnds.count = 0;
         uint32_t first = LastPulseNotAfter(channel, 0, count - 1, scroll);
         int64_t visible = TruncToInt64(area.width * zoom);
         int64_t lastTime = scroll > INT64_MAX - visible ? INT64_MAX : scroll + visible;
@@ -81,8 +108,7 @@ void DrawPulsesView(const PlotArea& area, Legend& legend) {
             uint32_t index = static_cast<uint32_t>(k);
             if (!IsPulseSelected(channel, index)) continue;
             // The following pulses of the same column are drawn as one, with the largest height.
-            int64_t column = ColumnOf(Pulse(channel, index).time, scroll, zoom);
-            uint32_t end = LastPulseNotAfter(channel, index, last, ColumnEndTime(column, scroll, zoom));
+            uint32_t end = EndOfColumn(channel, index, last, scroll, zoom);
             uint32_t height = MaxPulseHeight(channel, index, end);
             const PulseRecord& pulse = Pulse(channel, end);
             double left = static_cast<double>(pulse.time - scroll) / zoom;

@@ -21,12 +21,18 @@ struct Fingerprint {
     uint32_t height;
 };
 
+struct BlockSummary {
+    int64_t start;
+    uint32_t largest;
+};
+
 struct ChannelIndex {
     const PulseRecord* base = nullptr;  // the channel's first record when indexed
     uint32_t indexed = 0;               // pulses covered by level 0 (a multiple of FAN_OUT)
     Fingerprint probes[3]{};
-    std::vector<uint32_t> largest[MAX_LEVELS];  // largest height of each block
-    std::vector<int64_t> start[MAX_LEVELS];     // time of the first pulse of each block
+    // Per level and block the time of its first pulse and its largest height, side by side: a search
+    // for a column's end reads the entries that the column's largest height needs next.
+    std::vector<BlockSummary> blocks[MAX_LEVELS];
 };
 
 ChannelIndex channelIndex[2];
@@ -55,11 +61,9 @@ void Clear(ChannelIndex& index, int channel) {
     index.indexed = 0;
     // Room for the whole capacity at once, so that a growing store is not indexed by reallocations.
     size_t entries = pulseStore ? pulseCapacity[channel] / FAN_OUT : 0;
-    for (int level = 0; level < MAX_LEVELS; ++level) {
-        index.largest[level].clear();
-        index.start[level].clear();
-        index.largest[level].reserve(entries);
-        index.start[level].reserve(entries);
+    for (std::vector<BlockSummary>& level : index.blocks) {
+        level.clear();
+        level.reserve(entries);
         entries /= FAN_OUT;
     }
 }
@@ -86,7 +90,7 @@ uint64_t CountNotAfter(uint64_t from, uint64_t to, int64_t time, TimeOf timeOf) 
 
 uint32_t EntryHeight(int channel, int level, uint64_t position) {
     if (level < 0) return Pulse(channel, static_cast<uint32_t>(position)).height;
-    return channelIndex[channel].largest[level][position];
+    return channelIndex[channel].blocks[level][position].largest;
 }
 }  // namespace
 
@@ -101,17 +105,16 @@ void RefreshPulseViewIndex(int channel) {
     for (uint32_t first = index.indexed; count - first >= FAN_OUT; first += FAN_OUT) {
         uint32_t top = 0;
         for (uint32_t i = first; i < first + FAN_OUT; ++i) top = std::max(top, Pulse(channel, i).height);
-        index.largest[0].push_back(top);
-        index.start[0].push_back(Pulse(channel, first).time);
+        index.blocks[0].push_back({Pulse(channel, first).time, top});
     }
-    index.indexed = static_cast<uint32_t>(index.largest[0].size() * FAN_OUT);
+    index.indexed = static_cast<uint32_t>(index.blocks[0].size() * FAN_OUT);
     for (int level = 1; level < MAX_LEVELS; ++level) {
-        const std::vector<uint32_t>& below = index.largest[level - 1];
-        std::vector<uint32_t>& above = index.largest[level];
+        const std::vector<BlockSummary>& below = index.blocks[level - 1];
+        std::vector<BlockSummary>& above = index.blocks[level];
         for (size_t first = above.size() * FAN_OUT; below.size() - first >= FAN_OUT; first += FAN_OUT) {
-            above.push_back(*std::max_element(below.begin() + static_cast<ptrdiff_t>(first),
-                                              below.begin() + static_cast<ptrdiff_t>(first + FAN_OUT)));
-            index.start[level].push_back(index.start[level - 1][first]);
+            uint32_t top = 0;
+            for (size_t i = first; i < first + FAN_OUT; ++i) top = std::max(top, below[i].largest);
+            above.push_back({below[first].start, top});
         }
     }
     for (int k = 0; k < 3 && index.indexed > 0; ++k) {
@@ -135,7 +138,7 @@ uint32_t MaxPulseHeight(int channel, uint32_t first, uint32_t last) {
         }
         if (low > high) return top;
         uint64_t upperHigh = high / FAN_OUT;
-        if (level + 1 >= MAX_LEVELS || upperHigh >= index.largest[level + 1].size()) {
+        if (level + 1 >= MAX_LEVELS || upperHigh >= index.blocks[level + 1].size()) {
             for (uint64_t i = low; i <= high; ++i) top = std::max(top, EntryHeight(channel, level, i));
             return top;
         }
@@ -144,34 +147,48 @@ uint32_t MaxPulseHeight(int channel, uint32_t first, uint32_t last) {
     }
 }
 
-uint32_t LastPulseNotAfter(int channel, uint32_t first, uint32_t last, int64_t time) {
-    if (channel < 0 || channel > 1 || first >= last) return first;
+void LastPulsesNotAfter(int channel, uint32_t first, uint32_t last, const int64_t* times, uint32_t* ends,
+                        int count) {
+    for (int i = 0; i < count; ++i) ends[i] = first;
+    if (channel < 0 || channel > 1 || first >= last || count <= 0 || count > PULSE_SEARCH_BATCH) return;
     const ChannelIndex& index = channelIndex[channel];
-    // The answer lies in [low, high], and low is not after `time` (or is `first`, when none is).
-    uint64_t low = first, high = last;
+    // Per search the answer lies in [low, high], and low is not after its time (or is `first`, when
+    // none is). Each level narrows all searches before the next level is read, so the reads of the
+    // different searches do not wait for one another.
+    uint64_t low[PULSE_SEARCH_BATCH], high[PULSE_SEARCH_BATCH];
+    for (int i = 0; i < count; ++i) {
+        low[i] = first;
+        high[i] = last;
+    }
     for (int level = MAX_LEVELS - 1; level >= 0; --level) {
-        const std::vector<int64_t>& start = index.start[level];
+        const std::vector<BlockSummary>& start = index.blocks[level];
         if (start.empty()) continue;
         uint64_t size = BlockSize(level);
-        // The blocks that begin inside (low, high].
-        uint64_t from = low / size + 1;
-        uint64_t to = std::min<uint64_t>(high / size, start.size() - 1);
-        uint64_t count = CountNotAfter(from, to, time, [&start](uint64_t b) { return start[b]; });
-        if (count > 0) low = (from + count - 1) * size;
-        if (from + count <= to) high = (from + count) * size - 1;
+        auto startOf = [&start](uint64_t b) { return start[b].start; };
+        for (int i = 0; i < count; ++i) {
+            // The blocks that begin inside (low, high].
+            uint64_t from = low[i] / size + 1;
+            uint64_t to = std::min<uint64_t>(high[i] / size, start.size() - 1);
+            uint64_t found = CountNotAfter(from, to, times[i], startOf);
+            if (found > 0) low[i] = (from + found - 1) * size;
+            if (from + found <= to) high[i] = (from + found) * size - 1;
+        }
     }
-    uint64_t count = CountNotAfter(
-        low + 1, high, time, [channel](uint64_t i) { return Pulse(channel, static_cast<uint32_t>(i)).time; });
-    return static_cast<uint32_t>(low + count);
+    auto timeOf = [channel](uint64_t i) { return Pulse(channel, static_cast<uint32_t>(i)).time; };
+    for (int i = 0; i < count; ++i)
+        ends[i] = static_cast<uint32_t>(low[i] + CountNotAfter(low[i] + 1, high[i], times[i], timeOf));
+}
+
+uint32_t LastPulseNotAfter(int channel, uint32_t first, uint32_t last, int64_t time) {
+    uint32_t end = first;
+    LastPulsesNotAfter(channel, first, last, &time, &end, 1);
+    return end;
 }
 
 void ResetPulseViewIndex() {
     for (ChannelIndex& index : channelIndex) {
         index.base = nullptr;
         index.indexed = 0;
-        for (int level = 0; level < MAX_LEVELS; ++level) {
-            index.largest[level].clear();
-            index.start[level].clear();
-        }
+        for (std::vector<BlockSummary>& level : index.blocks) level.clear();
     }
 }

@@ -17,4 +17,10 @@ uint32_t MaxPulseHeight(int channel, uint32_t first, uint32_t last);
 // search that starts at `first` and touches few records however far the answer lies.
 uint32_t LastPulseNotAfter(int channel, uint32_t first, uint32_t last, int64_t time);
 
+// The same for up to PULSE_SEARCH_BATCH times at once: ends[i] for times[i]. Searching many
+// times together lets their memory reads overlap.
+constexpr int PULSE_SEARCH_BATCH = 256;
+void LastPulsesNotAfter(int channel, uint32_t first, uint32_t last, const int64_t* times, uint32_t* ends,
+                        int count);
+
 void ResetPulseViewIndex();

@@ -1,5 +1,8 @@
 // Painting of the pulses view: nothing during a recompute, the empty view, outlines of the selected
 // pulses of the displayed channel with column merging, the store index, and the legend's time left.
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "acquisition/pulse_store.h"
+#include "analysis/selection.h"
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
@@ -186,6 +190,64 @@ TEST_F(PulsesView, ANewStoreContentIsIndexedAfresh) {
     ASSERT_EQ(outlines.size(), 20u);
     EXPECT_EQ(outlines[5].y, 20);  // pulse 1000 lies in column 5 (200 pulses per column)
     EXPECT_GT(outlines[3].y, quarter);
+}
+
+// The plain walk over every pulse of the visible range, column by column, as the view is defined.
+std::vector<std::array<int, 3>> ReferenceOutlines(int width, double zoom, int64_t scroll, double gain) {
+    std::vector<std::array<int, 3>> out;
+    uint32_t count = pulseCount[0];
+    auto column = [&](uint32_t k) {
+        return static_cast<int64_t>(static_cast<double>(Pulse(0, k).time - scroll) / zoom);
+    };
+    uint32_t a = 0, b = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        if (Pulse(0, k).time <= scroll) a = k;
+        if (Pulse(0, k).time <= scroll + static_cast<int64_t>(width * zoom)) b = k;
+    }
+    for (uint32_t k = a; k <= b && count > 0; ++k) {
+        if (!IsPulseSelected(0, k)) continue;
+        uint32_t height = Pulse(0, k).height;
+        while (k < b && column(k + 1) == column(k)) height = std::max(height, Pulse(0, ++k).height);
+        int x0 = static_cast<int>(column(k));
+        int x1 = static_cast<int>(x0 + Pulse(0, k).width / zoom);
+        int y = std::max(static_cast<int>(130 - 110.0 * height * gain / FULL), 20);
+        out.push_back({x0, y, x1});
+    }
+    return out;
+}
+
+// Bursts, gaps and a filter that rejects some pulses, seen at many zooms and scroll positions.
+TEST_F(PulsesView, AgreesWithThePlainWalkOverEveryPulse) {
+    const uint32_t count = 60000;
+    MakeStore(count);
+    std::mt19937 random(11);
+    int64_t time = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        time += (random() % 50 == 0) ? 1 + random() % 200000 : random() % 40;
+        AddPulse(0, time, 1 + random() % 30, random());
+    }
+    settings.options[0].useAdvancedFilter = 1;
+    settings.filterEnable[0][2] = 1;  // widths 3 to 27 only
+    settings.filterLimits[0][FILTER_WIDTH_MIN] = 3;
+    settings.filterLimits[0][FILTER_WIDTH_MAX] = 27;
+    size_t drawn = 0;
+    for (int view = 0; view < 40; ++view) {
+        viewState[0].zoom = std::exp(std::uniform_real_distribution<double>(-1.0, 12.0)(random));
+        viewState[0].scrollPosition = static_cast<int64_t>(random() % static_cast<uint32_t>(sampleClock));
+        viewState[0].verticalGain = view % 3 == 0 ? 2.0 : 1.0;
+        HeadlessPaint(0);
+        std::vector<std::array<int, 3>> expected =
+            ReferenceOutlines(400, viewState[0].zoom, viewState[0].scrollPosition, viewState[0].verticalGain);
+        std::vector<Outline> outlines = Outlines();
+        ASSERT_EQ(outlines.size(), expected.size()) << "view " << view;
+        drawn += outlines.size();
+        for (size_t i = 0; i < outlines.size(); ++i) {
+            ASSERT_EQ(outlines[i].x0, expected[i][0]) << "view " << view << " outline " << i;
+            ASSERT_EQ(outlines[i].y, expected[i][1]) << "view " << view << " outline " << i;
+            ASSERT_EQ(outlines[i].x1, expected[i][2]) << "view " << view << " outline " << i;
+        }
+    }
+    EXPECT_GT(drawn, 1000u);
 }
 
 class TimeLeft : public PlotTest {
