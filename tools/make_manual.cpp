@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 #include <QUrl>
 #include <QAbstractTextDocumentLayout>
@@ -154,9 +155,79 @@ void StyleDocument(QTextDocument& document) {
     }
 }
 
+// One line of the table of contents: the chapter heading it names and the cell for its page.
+struct ContentsEntry {
+    QTextCursor heading;
+    QTextCursor pageCell;
+};
+
+// Puts a table of contents of the chapters (level-2 headings) before the first chapter. The page
+// cells hold a placeholder until the pages are known (FillContents).
+std::vector<ContentsEntry> InsertContents(QTextDocument& document) {
+    std::vector<QTextCursor> headings;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.blockFormat().headingLevel() == 2) headings.emplace_back(block);
+    std::vector<ContentsEntry> entries;
+    if (headings.empty()) return entries;
+
+    QTextCursor cursor(headings.front().block());
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    QTextBlockFormat headingFormat = headings.front().blockFormat();
+    QTextCharFormat headingText = headings.front().charFormat();
+    cursor.insertBlock(headingFormat, headingText);
+    cursor.movePosition(QTextCursor::PreviousBlock);
+    cursor.insertText(QStringLiteral("Contents"), headingText);
+
+    QTextTableFormat tableFormat;
+    tableFormat.setBorder(0.0);
+    tableFormat.setCellPadding(1.0);
+    tableFormat.setCellSpacing(0.0);
+    tableFormat.setBottomMargin(10.0);
+    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 60));
+    tableFormat.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 85),
+                                           QTextLength(QTextLength::PercentageLength, 15)});
+    cursor.movePosition(QTextCursor::NextBlock);
+    QTextTable* table = cursor.insertTable(static_cast<int>(headings.size()), 2, tableFormat);
+    QTextCharFormat plain;
+    plain.setFontWeight(QFont::Normal);
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    for (int row = 0; row < static_cast<int>(headings.size()); ++row) {
+        QTextCursor title = table->cellAt(row, 0).firstCursorPosition();
+        title.insertText(headings[static_cast<size_t>(row)].block().text(), plain);
+        QTextCursor page = table->cellAt(row, 1).firstCursorPosition();
+        page.setBlockFormat(right);
+        page.insertText(QStringLiteral("00"), plain);
+        entries.push_back({headings[static_cast<size_t>(row)], table->cellAt(row, 1).firstCursorPosition()});
+    }
+    return entries;
+}
+
+// Writes the page of each chapter into the table of contents, once the document is paginated.
+void FillContents(QTextDocument& document, const std::vector<ContentsEntry>& entries, qreal pageHeight) {
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    // The layout is built lazily: finish it, or the positions of later blocks are not known yet.
+    document.pageCount();
+    for (const ContentsEntry& entry : entries) {
+        // Where the heading's first line stands: its space above may still lie on the page before.
+        const QTextLayout* lines = entry.heading.block().layout();
+        qreal top = layout->blockBoundingRect(entry.heading.block()).top();
+        if (lines && lines->lineCount() > 0) top = lines->position().y() + lines->lineAt(0).y();
+        int page = static_cast<int>(top / pageHeight) + 1;
+        QTextCursor cell = entry.pageCell;
+        cell.movePosition(QTextCursor::StartOfBlock);
+        cell.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cell.insertText(QString::number(page));
+    }
+    // The numbers take the placeholders' room; lay everything out afresh all the same, since an
+    // edit after pagination leaves the layout of the following pages stale.
+    document.markContentsDirty(0, document.characterCount());
+}
+
 // Lays the document out on pages of the writer's paintable area less a footer line, and prints each
 // page with the title and the page number in the footer.
-bool PrintDocument(QTextDocument& document, QPdfWriter& writer, const QString& title) {
+bool PrintDocument(QTextDocument& document, const std::vector<ContentsEntry>& contents, QPdfWriter& writer,
+                   const QString& title) {
     QPainter painter;
     if (!painter.begin(&writer)) return false;
     // Work in layout units: the painter scales them to the writer's resolution.
@@ -171,6 +242,7 @@ bool PrintDocument(QTextDocument& document, QPdfWriter& writer, const QString& t
     qreal footerHeight = footerMetrics.height() * 2.0;
     QSizeF page(area.width(), area.height() - footerHeight);
     document.setPageSize(page);
+    FillContents(document, contents, page.height());
     int pages = document.pageCount();
 
     for (int index = 0; index < pages; ++index) {
@@ -246,7 +318,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    if (!PrintDocument(document, writer, title) || !LooksLikePdf(output)) {
+    std::vector<ContentsEntry> contents = InsertContents(document);
+    if (!PrintDocument(document, contents, writer, title) || !LooksLikePdf(output)) {
         std::fprintf(stderr, "tik-manual: cannot write %s\n", outputArgument);
         return 1;
     }
