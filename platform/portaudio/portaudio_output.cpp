@@ -66,6 +66,8 @@ bool WriteToDevice(const uint8_t* data, uint32_t frames) {
     return true;
 }
 
+// A block counts as finished once PortAudio has taken all of it: it then waits in the device buffer,
+// at most one latency from the speaker, and its memory is the core's again.
 void WriterMain() {
     for (;;) {
         QueuedBlock block;

@@ -247,7 +247,7 @@ TEST(PulseGenerator, CoincidentPairsStartTogetherInBothChannels) {
         p.coincidence = fraction;
         PulseGenerator g;
         ASSERT_TRUE(InitPulseGenerator(g, p, 48000));
-        const uint32_t frames = 20 * 48000;
+        const uint32_t frames = 10 * 48000;
         std::vector<uint8_t> bytes(static_cast<size_t>(frames) * f.blockAlign);
         GeneratePulseFrames(g, f, bytes.data(), frames);
         double pulses = static_cast<double>(g.pulseCount[0]);
@@ -263,9 +263,10 @@ TEST(PulseGenerator, CoincidentPairsStartTogetherInBothChannels) {
             while (r < right.size() && right[r].start + 1 < l.start) r++;
             if (r < right.size() && right[r].start <= l.start + 1) together++;
         }
-        // Accidental neighbours within a frame add about 400 x 3 / 48000 = 2.5 %.
+        // About 3 % of the partners are too small for the threshold or lost in pile-up; accidental
+        // neighbours within a frame add about 400 x 3 / 48000 = 2.5 % of the rest.
         double seen = static_cast<double>(together) / static_cast<double>(left.size());
-        EXPECT_NEAR(seen, fraction + 0.025 * (1 - fraction), 0.04);
+        EXPECT_NEAR(seen, 0.97 * fraction + 0.025 * (1 - fraction), 0.03);
     }
 }
 
@@ -306,22 +307,28 @@ TEST(PulseGenerator, HeightsFollowTheCaesiumLikeSpectrum) {
 
 TEST(PulseGenerator, APulseRisesDecaysAndUndershootsWithZeroArea) {
     PulseGeneratorParameters p;
-    p.pulseRate = 1;
+    p.pulseRate = 2;
     p.noise = 0;
     p.coincidence = 0;
     WaveFormat f = Format(1, 32, 48000, 1);
-    std::vector<double> v = Values(Generate(p, f, 20 * 48000), f, 0);
+    std::vector<double> v = Values(Generate(p, f, 5 * 48000), f, 0);
     std::vector<Pulse> pulses = FindPulses(v, 0.002);
-    ASSERT_GE(pulses.size(), 2u);
-    size_t start = pulses[0].start;
-    for (size_t i = 0; i + 1 < start; i++) ASSERT_EQ(v[i], 0.0) << i;  // silent before the first pulse
+    // A pulse well clear of its neighbours (20 ms either side) and clearly above the noise-free zero.
+    const size_t clear = 48000 / 50;
+    size_t k = 0;
+    while (k < pulses.size() &&
+           (pulses[k].height < 0.05 || (k > 0 && pulses[k].start - pulses[k - 1].start < clear) ||
+            (k + 1 < pulses.size() && pulses[k + 1].start - pulses[k].start < clear) ||
+            pulses[k].start < 3 || pulses[k].start + clear > v.size()))
+        k++;
+    ASSERT_LT(k, pulses.size());
+    size_t start = pulses[k].start;
 
     size_t top = start;
     while (v[top + 1] > v[top]) top++;
     EXPECT_LE(top - start, 4u);  // peak within a few samples (rise 30 us)
-    size_t end = std::min(pulses[1].start - 1, start + 48000 / 50);  // 20 ms or the next pulse
     double low = 0, area = 0, positive = 0;
-    for (size_t i = start - 1; i < end; i++) {
+    for (size_t i = start - 3; i < start + clear; i++) {
         low = std::min(low, v[i]);
         area += v[i];
         if (v[i] > 0) positive += v[i];
@@ -331,7 +338,7 @@ TEST(PulseGenerator, APulseRisesDecaysAndUndershootsWithZeroArea) {
 
     // Negative polarity mirrors the signal.
     p.polarity = -1;
-    std::vector<double> mirrored = Values(Generate(p, f, 20 * 48000), f, 0);
+    std::vector<double> mirrored = Values(Generate(p, f, 5 * 48000), f, 0);
     for (size_t i = 0; i < v.size(); i += 97) ASSERT_NEAR(mirrored[i], -v[i], 1e-9) << i;
 }
 

@@ -17,7 +17,8 @@
 
 namespace {
 // A file-fed capture device and a playback device that records into a file; "default" is the same
-// device, so nothing of the machine's own audio set-up takes part.
+// device, so nothing of the machine's own audio set-up takes part. One more device has a UTF-8 name
+// (micro sign, en dash, euro sign, snowman) to show how names reach the program.
 const char* const ALSA_CONFIGURATION = R"(pcm.filecap {
     type file
     slave.pcm { type null }
@@ -26,6 +27,7 @@ const char* const ALSA_CONFIGURATION = R"(pcm.filecap {
     format "raw"
 }
 pcm.!default "filecap"
+pcm."µcap–€☃" { type file slave.pcm { type null } file "/dev/null" infile "/dev/zero" format "raw" }
 )";
 
 int lastMarker = -1000;  // loop markers are negative, so they never look like a buffer index
