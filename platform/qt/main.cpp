@@ -11,6 +11,8 @@
 #include "core/run_state.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/ui.h"
+#include "ui/commands.h"
+#include "ui/host_events.h"
 #include "ui/startup.h"
 
 namespace {
@@ -42,6 +44,9 @@ int Render(int argc, char** argv) {
     // Let whatever the open left running (a replay fed through the event loop) finish first.
     QCoreApplication::processEvents();
     while (runState & RS_FILE_REPLAY) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // Hidden windows are not kept up to date: the View commands show each one with fresh contents.
+    for (int command = IDM_VIEW_RATE_TIME; command <= IDM_VIEW_AUDIO_INPUT; ++command) HostCommand(0, command);
+    QCoreApplication::processEvents();
     if (!RenderPlotWindowsToFiles(directory)) {
         std::fprintf(stderr, "tik: cannot write the pictures into %s\n", directory.c_str());
         return 1;

@@ -213,6 +213,19 @@ QString ControlText(QWidget* w) {
     return QString();
 }
 
+// An ownerless dialog opens over window 0 (or in the middle of the screen), wholly on the screen.
+void PlaceOverMainWindow(QDialog* d) {
+    QWidget* main = PlotWindowWidget(0);
+    QScreen* screen = main && main->isVisible() ? main->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect area = screen->availableGeometry();
+    QPoint center = main && main->isVisible() ? main->frameGeometry().center() : area.center();
+    QPoint topLeft = center - QPoint(d->width() / 2, d->height() / 2);
+    topLeft.setX(std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() - d->width())));
+    topLeft.setY(std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() - d->height())));
+    d->move(topLeft);
+}
+
 }  // namespace
 
 QDialog* DialogWidget(int dialog) { return Find(dialog); }
@@ -238,13 +251,7 @@ bool OpenDialog(int dialog, int owner, DialogProcedure procedure) {
     QPointer<TemplateDialog> guard(d);
     d->Send(DLG_INIT, 0);
     if (!guard || Find(dialog) != d) return true;  // the procedure ended it during initialisation
-    if (!ownerWindow) {
-        QWidget* main = PlotWindowWidget(0);
-        QRect area = main && main->isVisible() ? main->frameGeometry()
-                     : QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                        : QRect(0, 0, 1024, 768);
-        d->move(area.center() - QPoint(d->width() / 2, d->height() / 2));
-    }
+    if (!ownerWindow) PlaceOverMainWindow(d);
     d->show();
     d->raise();
     d->activateWindow();

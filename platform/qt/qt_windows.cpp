@@ -52,6 +52,34 @@ int ClampCoordinate(double value) {
     return static_cast<int>(std::floor(value));
 }
 
+// The state of every menu item, kept apart from the menu itself: the program sets states before
+// window 0 (which carries the menu) exists, and the menu is built from them.
+struct MenuItemState {
+    bool enabled;
+    bool checked;
+};
+
+std::map<int, MenuItemState>& MenuStates() {
+    static std::map<int, MenuItemState> states;
+    return states;
+}
+
+MenuItemState& MenuState(int command) {
+    auto it = MenuStates().find(command);
+    if (it == MenuStates().end()) {
+        const MenuNode* node = FindMenuItem(command);
+        it = MenuStates().emplace(command, MenuItemState{node && !node->grayed, false}).first;
+    }
+    return it->second;
+}
+
+// A check mark shows only while checked, so unchecked items look like every other item.
+void ApplyMenuState(QAction* action, const MenuItemState& state) {
+    action->setEnabled(state.enabled);
+    action->setCheckable(state.checked);
+    action->setChecked(state.checked);
+}
+
 unsigned MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     unsigned keys = 0;
     if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
@@ -265,7 +293,7 @@ private:
                 AddEntries(menu->addMenu(AnsiToQString(node.text)), node.children, node.childCount);
             } else {
                 QAction* action = menu->addAction(AnsiToQString(node.text));
-                action->setEnabled(!node.grayed);
+                ApplyMenuState(action, MenuState(node.command));
                 int command = node.command;
                 // The command runs once the menu has closed, as a posted command message would.
                 connect(action, &QAction::triggered, this, [command] { PostCommand(0, command); });
@@ -381,8 +409,10 @@ void ShowPlotWindow(int window, bool show) {
         return;
     }
     w->show();
-    w->raise();
-    w->activateWindow();
+    if (!IsUnattended()) {
+        w->raise();
+        w->activateWindow();
+    }
 }
 
 bool IsPlotWindowVisible(int window) {
@@ -436,14 +466,17 @@ void SetScrollBar(int window, int position, int page, bool) {
 
 // ---- Menu ----------------------------------------------------------------------------------------
 void EnableMenuItem(int command, bool enabled) {
-    if (QAction* action = MenuAction(command)) action->setEnabled(enabled);
+    if (!FindMenuItem(command)) return;
+    MenuItemState& state = MenuState(command);
+    state.enabled = enabled;
+    if (QAction* action = MenuAction(command)) ApplyMenuState(action, state);
 }
 
 void CheckMenuItem(int command, bool checked) {
-    if (QAction* action = MenuAction(command)) {
-        action->setCheckable(true);
-        action->setChecked(checked);
-    }
+    if (!FindMenuItem(command)) return;
+    MenuItemState& state = MenuState(command);
+    state.checked = checked;
+    if (QAction* action = MenuAction(command)) ApplyMenuState(action, state);
 }
 
 void RedrawMenuBar() {

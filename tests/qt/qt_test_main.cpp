@@ -12,9 +12,10 @@
 namespace {
 QtMessageHandler previousHandler = nullptr;
 
-// The offscreen platform cannot raise windows and says so each time; nothing else is hidden.
+// The offscreen platform says so each time it cannot do what a window system would (raise a
+// window, pass on size hints); nothing else is hidden.
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains(QStringLiteral("does not support raise()"))) return;
+    if (message.startsWith(QStringLiteral("This plugin does not support"))) return;
     if (previousHandler)
         previousHandler(type, context, message);
     else

@@ -1,8 +1,15 @@
 // Offscreen tests of the plot windows: menu states, keys, mouse, scroll bars, placement, painting,
 // rendering, timers, posted notifications, clipboard and text conversion.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
 #include <QImage>
 #include <QMouseEvent>
 #include <QMenu>
@@ -53,6 +60,27 @@ TEST_F(QtTest, MenuStatesFollowEnableAndCheck) {
     EXPECT_FALSE(MenuAction(IDM_SAVE)->isChecked());
     EnableMenuItem(12345, true);  // not in the menu: nothing happens
     RedrawMenuBar();
+}
+
+TEST_F(QtTest, MenuStatesSetBeforeWindowZeroExistsApplyWhenItIsCreated) {
+    WindowPlacement placements[7];
+    for (int i = 0; i < 7; ++i) GetPlotWindowPlacement(i, &placements[i]);
+    DestroyPlotWindow(0);
+    EXPECT_EQ(PlotWindowWidget(0), nullptr);
+    EXPECT_EQ(MenuAction(IDM_OPEN), nullptr);
+    EnableMenuItem(IDM_OPEN, true);
+    EnableMenuItem(IDM_SAVE, true);
+    CheckMenuItem(IDM_SAVE, true);
+    Flush();
+    ASSERT_TRUE(CreatePlotWindows(placements));
+    ASSERT_NE(MenuAction(IDM_OPEN), nullptr);
+    EXPECT_TRUE(MenuAction(IDM_OPEN)->isEnabled());
+    EXPECT_TRUE(MenuAction(IDM_SAVE)->isChecked());
+    CheckMenuItem(IDM_SAVE, false);
+    EXPECT_FALSE(MenuAction(IDM_SAVE)->isCheckable()) << "no empty check box beside an unchecked item";
+    EnableMenuItem(IDM_OPEN, false);
+    EnableMenuItem(IDM_SAVE, false);
+    EXPECT_FALSE(MenuAction(IDM_OPEN)->isEnabled());
 }
 
 TEST_F(QtTest, MenuItemSendsItsCommandAfterTheMenuClosed) {
@@ -379,6 +407,124 @@ TEST_F(QtTest, PostedCommandRunsAfterTheCurrentHandler) {
     ASSERT_NE(Host().Last(HostCall::COMMAND), nullptr);
     EXPECT_EQ(Host().Last(HostCall::COMMAND)->window, 4);
     EXPECT_EQ(Host().Last(HostCall::COMMAND)->a, IDM_ABOUT);
+}
+
+// ---- Drops, message boxes and file dialogs -------------------------------------------------------
+TEST_F(QtTest, OnlyTheFirstDroppedFileIsOpened) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/data/first run.pls")), QUrl::fromLocalFile(QStringLiteral("/data/b.wav"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(PlotWindowWidget(2), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(PlotWindowWidget(2), &drop);
+    ASSERT_EQ(Host().Count(HostCall::DROP), 1);
+    EXPECT_EQ(Host().Last(HostCall::DROP)->window, 2);
+    EXPECT_EQ(Host().Last(HostCall::DROP)->text, "/data/first run.pls");
+
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.org/a.pls"))});
+    QDropEvent webDrop(QPointF(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(PlotWindowWidget(2), &webDrop);
+    EXPECT_EQ(Host().Count(HostCall::DROP), 1) << "only local files are opened";
+}
+
+// Runs check on the modal window the next call opens, once it is up.
+void OnNextModal(std::function<void(QWidget*)> check) {
+    QTimer::singleShot(0, [check] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) check(modal);
+    });
+}
+
+TEST_F(QtTest, MessageBoxesCarryTheIconsAndButtonsOfTheirStyle) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text, title;
+    bool hasCancel = true;
+    OnNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        text = box->text();
+        title = box->windowTitle();
+        hasCancel = box->button(QMessageBox::Cancel) != nullptr;
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(ShowMessage("Wrong format or file is corrupted", MB_OK | MB_ICONHAND), IDOK);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(text, QStringLiteral("Wrong format or file is corrupted"));
+    EXPECT_EQ(title, QStringLiteral("TIK"));
+    EXPECT_FALSE(hasCancel);
+
+    OnNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        text = box->text();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    EXPECT_EQ(ShowMessage("Allocating new memory for pulses,\nall data will be lost.\nProceed?",
+                          MB_OKCANCEL | MB_ICONQUESTION),
+              IDCANCEL);
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_EQ(text, QStringLiteral("Allocating new memory for pulses,\nall data will be lost.\nProceed?"));
+
+    OnNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(ShowMessage("Left channel problem.\r\nWrong calibration data", MB_ICONEXCLAMATION), IDOK);
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(text, QStringLiteral("Left channel problem.\nWrong calibration data"));
+
+    SetUnattended(true);
+    EXPECT_EQ(ShowMessage("Not supported input format", MB_OKCANCEL | MB_ICONHAND), IDOK);
+    char path[64];
+    const FileDialogRequest request{"Open Data", "Data\0*.pls\0\0", "pls", OFN_FILEMUSTEXIST};
+    EXPECT_FALSE(AskOpenFileName(request, path, sizeof path)) << "nobody is asked while unattended";
+    SetUnattended(false);
+}
+
+TEST_F(QtTest, FileDialogsUseTitleFiltersAndDefaultExtension) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    QString title, suffix;
+    QStringList filters;
+    bool saving = false;
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+        dialog->selectFile(directory.filePath(QStringLiteral("run")));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const FileDialogRequest save{"Save Data", "Pulse data (*.pls)\0*.pls\0Text\0*.txt;*.tsv\0\0", "pls",
+                                 OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY};
+    char path[260];
+    ASSERT_TRUE(AskSaveFileName(save, path, sizeof path));
+    EXPECT_EQ(QString::fromUtf8(path), directory.filePath(QStringLiteral("run.pls")));
+    EXPECT_EQ(title, QStringLiteral("Save Data"));
+    EXPECT_EQ(suffix, QStringLiteral("pls"));
+    EXPECT_TRUE(saving);
+    EXPECT_EQ(filters, QStringList({QStringLiteral("Pulse data (*.pls) (*.pls)"), QStringLiteral("Text (*.txt *.tsv)")}));
+
+    OnNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(directory.filePath(QStringLiteral("run")));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    char small[8];
+    EXPECT_FALSE(AskSaveFileName(save, small, sizeof small)) << "a path longer than the buffer is refused";
+
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    EXPECT_FALSE(AskOpenFileName(save, path, sizeof path)) << "cancelled";
 }
 
 // ---- Clipboard and text --------------------------------------------------------------------------
