@@ -153,6 +153,11 @@ TEST_F(Histogram, GaussianCurveIsDrawnInRedWhenTheCorrelationIsValid) {
     viewState[WND_HEIGHT].cursorBin = 1;
     HeadlessPaint(WND_HEIGHT);
     EXPECT_EQ(ValueAfter(WND_HEIGHT, "  Gauss "), "50.000");
+
+    displayMax[SERIES_CORRELATION] = 1e-34;  // the curve too stays inside the plot
+    HeadlessPaint(WND_HEIGHT);
+    for (const CanvasCall& line : Calls(CanvasCall::LINE))
+        if (line.pen == 0) EXPECT_GE(line.b, 20);
 }
 
 TEST_F(Histogram, LegendPiecesOfThePulseHeightWindow) {
