@@ -51,7 +51,9 @@ int Render(int argc, char** argv) {
         std::fprintf(stderr, "tik: cannot write the pictures into %s\n", directory.c_str());
         return 1;
     }
-    return 0;
+    // The pictures are written in any case; an error reported on the way (a file that could not be
+    // read, for instance) still makes the run fail.
+    return UnattendedErrorCount() > 0 ? 1 : 0;
 }
 }  // namespace
 

@@ -28,6 +28,8 @@ QIcon ProgramIconImage();
 // cancelled: for `tik --render`, which must never wait for a person.
 void SetUnattended(bool unattended);
 bool IsUnattended();
+// Messages with the stop icon (errors) written while unattended.
+int UnattendedErrorCount();
 
 // ---- Plot windows --------------------------------------------------------------------------------
 QWidget* PlotWindowWidget(int window);  // the top-level window, or nullptr

@@ -26,6 +26,7 @@
 
 namespace {
 bool unattended = false;
+int unattendedErrors = 0;
 bool quitPosted = false;
 bool loopRunning = false;
 int quitCode = 0;
@@ -118,6 +119,7 @@ void InitialiseQtPlatform() {
 
 void SetUnattended(bool value) { unattended = value; }
 bool IsUnattended() { return unattended; }
+int UnattendedErrorCount() { return unattendedErrors; }
 
 // ---- Message boxes and file dialogs --------------------------------------------------------------
 int ShowMessage(const char* text, unsigned style, int owner) {
@@ -125,6 +127,7 @@ int ShowMessage(const char* text, unsigned style, int owner) {
     bool okCancel = (style & 0xF) == MB_OKCANCEL;
     if (unattended) {
         std::fprintf(stderr, "%s\n", body.toLocal8Bit().constData());
+        if ((style & 0xF0) == MB_ICONHAND) unattendedErrors++;
         return IDOK;
     }
     QMessageBox box(PlotWindowWidget(owner));

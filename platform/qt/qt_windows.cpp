@@ -80,6 +80,13 @@ void ApplyMenuState(QAction* action, const MenuItemState& state) {
     action->setChecked(state.checked);
 }
 
+// Back-buffer pixels for a length in window coordinates on a screen with this pixel ratio.
+int DevicePixels(int length, qreal ratio) {
+    double pixels = std::ceil(length * ratio);
+    if (!(pixels >= 1.0)) return 1;
+    return pixels > 65536.0 ? 65536 : static_cast<int>(pixels);
+}
+
 unsigned MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     unsigned keys = 0;
     if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
@@ -102,7 +109,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         if (width() <= 0 || height() <= 0) return;
         qreal ratio = devicePixelRatioF();
-        QSize pixels(static_cast<int>(std::ceil(width() * ratio)), static_cast<int>(std::ceil(height() * ratio)));
+        QSize pixels(DevicePixels(width(), ratio), DevicePixels(height(), ratio));
         if (backBuffer_.size() != pixels) {
             backBuffer_ = QImage(pixels, QImage::Format_RGB32);
             backBuffer_.setDevicePixelRatio(ratio);

@@ -481,7 +481,11 @@ TEST_F(QtTest, MessageBoxesCarryTheIconsAndButtonsOfTheirStyle) {
     EXPECT_EQ(text, QStringLiteral("Left channel problem.\nWrong calibration data"));
 
     SetUnattended(true);
+    int errors = UnattendedErrorCount();
+    EXPECT_EQ(ShowMessage("Left channel shape not updated", MB_ICONEXCLAMATION), IDOK);
+    EXPECT_EQ(UnattendedErrorCount(), errors) << "a warning is no error";
     EXPECT_EQ(ShowMessage("Not supported input format", MB_OKCANCEL | MB_ICONHAND), IDOK);
+    EXPECT_EQ(UnattendedErrorCount(), errors + 1);
     char path[64];
     const FileDialogRequest request{"Open Data", "Data\0*.pls\0\0", "pls", OFN_FILEMUSTEXIST};
     EXPECT_FALSE(AskOpenFileName(request, path, sizeof path)) << "nobody is asked while unattended";
