@@ -14,7 +14,7 @@ struct PulseGeneratorParameters {
     double speed = 1.0;                 // TIK_GEN_SPEED: pace of the live device, multiple of real time; 0 unpaced
     double fullScaleKeV = 1300.0;       // TIK_GEN_FULL_SCALE: energy whose pulse peaks at full scale
     double resolution = 7.0;            // TIK_GEN_RESOLUTION: FWHM of the 662 keV line in percent
-    double noise = 0.1;                 // TIK_GEN_NOISE: rms noise in percent of full scale
+    double noise = 0.02;                // TIK_GEN_NOISE: rms noise in percent of full scale
     double riseMicroseconds = 30.0;     // TIK_GEN_RISE: rise time constant
     double decayMicroseconds = 150.0;   // TIK_GEN_DECAY: decay time constant
     double couplingMicroseconds = 1000.0;  // TIK_GEN_COUPLING: AC-coupling time constant (undershoot)
