@@ -107,7 +107,9 @@ TEST_F(AppTest, ViewCommandsShowTheirWindowsWithAFullRecompute) {
         int before = Headless().windows[w].invalidations;
         SendCommand(WND_PULSES, IDM_VIEW_RATE_TIME + w - 1);
         EXPECT_TRUE(Headless().windows[w].visible) << w;
-        if (w <= 5) EXPECT_GT(Headless().windows[w].invalidations, before) << w;
+        if (w <= 5) {
+            EXPECT_GT(Headless().windows[w].invalidations, before) << w;
+        }
     }
 }
 
