@@ -59,6 +59,13 @@ const QFont& PlotFont() {
     return font;
 }
 
+namespace {
+const QFontMetrics& PlotMetrics() {
+    static const QFontMetrics metrics(PlotFont());
+    return metrics;
+}
+}  // namespace
+
 void BeginCanvas(int window, QPainter* target, int width, int height) {
     painter = target;
     current = window;
@@ -139,7 +146,7 @@ void CanvasText(int x, int y, const char* text, int length) {
     CanvasState* state = State();
     if (!state || !text || length <= 0) return;
     QString line = AnsiToQString(text, length);
-    QFontMetrics metrics(PlotFont());
+    const QFontMetrics& metrics = PlotMetrics();
     // Black text on an opaque white cell, the defaults of a fresh drawing context.
     painter->fillRect(QRect(Clamp(x), Clamp(y), metrics.horizontalAdvance(line), metrics.height()), Qt::white);
     painter->setPen(Qt::black);
@@ -149,5 +156,5 @@ void CanvasText(int x, int y, const char* text, int length) {
 
 int CanvasTextWidth(const char* text, int length) {
     if (!text || length <= 0) return 0;
-    return QFontMetrics(PlotFont()).horizontalAdvance(AnsiToQString(text, length));
+    return PlotMetrics().horizontalAdvance(AnsiToQString(text, length));
 }

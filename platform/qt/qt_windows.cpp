@@ -38,11 +38,19 @@ Qt::KeyboardModifiers eventModifiers;
 
 class ModifierScope {
 public:
-    explicit ModifierScope(Qt::KeyboardModifiers modifiers) {
+    explicit ModifierScope(Qt::KeyboardModifiers modifiers)
+        : previousValid_(eventModifiersValid), previous_(eventModifiers) {
         eventModifiersValid = true;
         eventModifiers = modifiers;
     }
-    ~ModifierScope() { eventModifiersValid = false; }
+    ~ModifierScope() {
+        eventModifiersValid = previousValid_;
+        eventModifiers = previous_;
+    }
+
+private:
+    bool previousValid_;
+    Qt::KeyboardModifiers previous_;
 };
 
 // Mouse coordinates travel as signed 16-bit words.
@@ -201,13 +209,15 @@ public:
         area->setGeometry(0, top, w, std::max(0, bottom - top));
     }
 
+    // The thumb can go from 0 to 10000 - (page - 1); a page larger than the range disables the bar.
     void SetScroll(int position, int page) {
-        int maximum = std::max(0, SCROLL_RANGE - page + 1);
+        int visible = std::clamp(page, 0, SCROLL_RANGE + 1);
+        int maximum = SCROLL_RANGE - std::max(visible - 1, 0);
         scrollPosition_ = std::clamp(position, 0, maximum);
         scrollBar->setRange(0, maximum);
-        scrollBar->setPageStep(std::clamp(page, 1, SCROLL_RANGE + 1));
+        scrollBar->setPageStep(std::max(visible, 1));
         scrollBar->setValue(scrollPosition_);
-        scrollBar->setEnabled(page <= SCROLL_RANGE);
+        scrollBar->setEnabled(visible <= SCROLL_RANGE);
     }
 
     QAction* Action(int command) const {
@@ -318,7 +328,9 @@ QPointer<PlotWindow> windows[WINDOW_COUNT];
 
 PlotWindow* At(int window) { return window >= 0 && window < WINDOW_COUNT ? windows[window].data() : nullptr; }
 
-// The rectangle of a placement as a client geometry that lies at least partly on a screen.
+// The rectangle of a placement: its corner is the window frame's, its size the size inside the frame
+// (menu, client area and scroll bar); reading a placement back gives the same numbers. The rectangle is
+// kept at least partly on a screen.
 QRect PlacementRect(const WindowPlacement& placement) {
     int64_t width = static_cast<int64_t>(placement.right) - placement.left;
     int64_t height = static_cast<int64_t>(placement.bottom) - placement.top;
@@ -337,7 +349,9 @@ QRect PlacementRect(const WindowPlacement& placement) {
 
 void ApplyPlacement(PlotWindow* w, const WindowPlacement& placement) {
     if (w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) w->setWindowState(Qt::WindowNoState);
-    w->setGeometry(PlacementRect(placement));
+    QRect rect = PlacementRect(placement);
+    w->move(rect.topLeft());
+    w->resize(rect.size());
     w->LayoutChildren();
     switch (placement.showCommand) {
     case 0: w->hide(); break;
@@ -430,8 +444,13 @@ bool IsPlotWindowVisible(int window) {
 void GetPlotWindowPlacement(int window, WindowPlacement* placement) {
     PlotWindow* w = At(window);
     if (!w || !placement) return;
-    QRect rect = w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
     placement->showCommand = !w->isVisible() ? 0u : w->isMinimized() ? 2u : w->isMaximized() ? 3u : 1u;
+    QRect rect(w->pos(), w->size());
+    if ((w->isMinimized() || w->isMaximized()) && w->normalGeometry().isValid()) {
+        // The restored rectangle, its corner moved from the client area to the frame like pos().
+        QPoint frameOffset = w->geometry().topLeft() - w->pos();
+        rect = QRect(w->normalGeometry().topLeft() - frameOffset, w->normalGeometry().size());
+    }
     placement->left = rect.x();
     placement->top = rect.y();
     placement->right = rect.x() + rect.width();

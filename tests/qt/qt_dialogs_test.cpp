@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <functional>
 #include <string>
 #include <vector>
@@ -258,8 +259,18 @@ TEST_F(QtDialogTest, OwnedDialogsBlockTheirOwnerOnlyAndASecondOpenRaisesTheFirst
     EXPECT_EQ(owned->parentWidget(), PlotWindowWidget(2));
     EXPECT_EQ(owned->windowModality(), Qt::WindowModal);
 
+    // Input through the window system: the owner is blocked, the other plot windows are not.
+    QTest::keyClick(PlotWindowWidget(2)->windowHandle(), Qt::Key_A);
+    QTest::keyClick(PlotWindowWidget(1)->windowHandle(), Qt::Key_A);
+    ASSERT_EQ(Host().Count(HostCall::KEY), 1);
+    EXPECT_EQ(Host().Last(HostCall::KEY)->window, 1);
+
     ASSERT_TRUE(OpenDialog(IDD_CALIBRATION, NO_OWNER, RecordingProcedure));
     QDialog* free = DialogWidget(IDD_CALIBRATION);
+    ResetHost();
+    for (int window = 0; window < 7; ++window)
+        if (window != 2) QTest::keyClick(PlotWindowWidget(window)->windowHandle(), Qt::Key_S);
+    EXPECT_EQ(Host().Count(HostCall::KEY), 6) << "an ownerless dialog blocks nothing";
     EXPECT_EQ(free->parentWidget(), nullptr);
     EXPECT_EQ(free->windowModality(), Qt::NonModal);
     events.clear();

@@ -186,6 +186,12 @@ TEST_F(QtTest, ScrollBarUsesTheTenThousandModel) {
     SetScrollBar(1, 0, 10001, true);
     EXPECT_FALSE(bar->isEnabled()) << "everything visible: the bar is disabled, not hidden";
     EXPECT_TRUE(bar->isVisible());
+    SetScrollBar(1, 20000, 0, true);
+    EXPECT_EQ(bar->maximum(), 10000);
+    EXPECT_EQ(bar->value(), 10000);
+    SetScrollBar(1, -5, -2147483647 - 1, true);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(bar->isEnabled());
 }
 
 TEST_F(QtTest, ScrollRequestsReachTheProgramWhichPlacesTheThumb) {
