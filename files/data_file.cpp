@@ -7,6 +7,7 @@
 
 #include "acquisition/audio_interface.h"
 #include "acquisition/pulse_shape.h"
+#include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
@@ -145,6 +146,12 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     }
     if (runState & RS_DAQ_DIALOG_OPEN) SendDialogEvent(IDD_DAQ, DLG_INIT, 0);
     if (runState & RS_CALIBRATION_DIALOG_OPEN) SendDialogEvent(IDD_CALIBRATION, DLG_INIT, 0);
+    // A whole record also brings filter limits and templates: an open dialog of either would
+    // otherwise apply its stale values over them.
+    if (fullSettings && layout.kind == DATA_FILE_CURRENT) {
+        if (runState & RS_FILTER_DIALOG_OPEN) SendDialogEvent(IDD_ADVANCED_FILTER, DLG_INIT, 0);
+        RefreshPulseShapeDialog();
+    }
 
     pulseCount[0] = header.leftCount;
     pulseCount[1] = header.rightCount;
