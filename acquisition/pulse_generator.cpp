@@ -332,6 +332,7 @@ bool InitPulseGenerator(PulseGenerator& g, const PulseGeneratorParameters& param
     double rates[3], weights[3];
     UnitWeights(parameters, rates, weights);
     double peak = PulsePeak(rates, weights, parameters.decayMicroseconds);
+    if (!(peak > 1e-12) || !std::isfinite(peak)) return false;
     double microsecondsPerSample = 1e6 / sampleRate;
     for (int i = 0; i < 3; i++) {
         g.coefficient[i] = weights[i] / peak;
