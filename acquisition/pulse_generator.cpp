@@ -14,9 +14,9 @@
 #include <vector>
 
 const char* const pulseGeneratorVariables[] = {
-    "TIK_GEN_RATE",  "TIK_GEN_COINCIDENCE", "TIK_GEN_SEED",  "TIK_GEN_SPEED",    "TIK_GEN_FULL_SCALE",
-    "TIK_GEN_RESOLUTION", "TIK_GEN_NOISE", "TIK_GEN_RISE", "TIK_GEN_DECAY", "TIK_GEN_COUPLING",
-    "TIK_GEN_POLARITY", nullptr};
+    "TIK_GEN_RATE",       "TIK_GEN_COINCIDENCE", "TIK_GEN_SEED",     "TIK_GEN_SPEED",
+    "TIK_GEN_FULL_SCALE", "TIK_GEN_RESOLUTION",  "TIK_GEN_NOISE",    "TIK_GEN_RISE",
+    "TIK_GEN_DECAY",      "TIK_GEN_COUPLING",    "TIK_GEN_POLARITY", nullptr};
 
 namespace {
 constexpr double ELECTRON_REST_KEV = 510.999;
@@ -73,7 +73,9 @@ void SeedRandom(GeneratorRandom& r, uint64_t seed) {
     r.spare = 0.0;
 }
 
-uint64_t Rotate(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+uint64_t Rotate(uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
 
 uint64_t NextRandom(GeneratorRandom& r) {
     uint64_t result = Rotate(r.s[1] * 5, 7) * 9;
@@ -88,7 +90,9 @@ uint64_t NextRandom(GeneratorRandom& r) {
 }
 
 // Uniform in [0, 1).
-double Uniform(GeneratorRandom& r) { return static_cast<double>(NextRandom(r) >> 11) * 0x1.0p-53; }
+double Uniform(GeneratorRandom& r) {
+    return static_cast<double>(NextRandom(r) >> 11) * 0x1.0p-53;
+}
 
 // Standard normal (Box-Muller; the second value of each pair is kept for the next call).
 double Normal(GeneratorRandom& r) {
@@ -114,7 +118,9 @@ double ComptonDensity(double s, double k) {
     return 2.0 + q * q / (k * k) + q * (s - 2.0 / k);
 }
 
-double ComptonEdgeFraction(double k) { return 2.0 * k / (1.0 + 2.0 * k); }
+double ComptonEdgeFraction(double k) {
+    return 2.0 * k / (1.0 + 2.0 * k);
+}
 
 double ComptonMaximum() {
     double k = GENERATOR_PHOTOPEAK_KEV / ELECTRON_REST_KEV;
@@ -226,7 +232,8 @@ void DrawArrival(PulseGenerator& g, int process) {
 
 void AddPulse(PulseGenerator& g, int channel, double delay) {
     double height = SampleHeight(g);
-    for (int i = 0; i < 3; i++) g.term[channel][i] += height * g.coefficient[i] * std::exp(-delay * g.inverseTau[i]);
+    for (int i = 0; i < 3; i++)
+        g.term[channel][i] += height * g.coefficient[i] * std::exp(-delay * g.inverseTau[i]);
     g.pulseCount[channel]++;
 }
 
@@ -316,7 +323,8 @@ bool SetPulseGeneratorParameter(PulseGeneratorParameters& parameters, const char
 }
 
 bool PulseGeneratorTimesValid(const PulseGeneratorParameters& p) {
-    return p.decayMicroseconds >= 1.05 * p.riseMicroseconds && p.couplingMicroseconds >= 1.05 * p.decayMicroseconds;
+    return p.decayMicroseconds >= 1.05 * p.riseMicroseconds &&
+           p.couplingMicroseconds >= 1.05 * p.decayMicroseconds;
 }
 
 bool InitPulseGenerator(PulseGenerator& g, const PulseGeneratorParameters& parameters, uint32_t sampleRate) {
@@ -382,8 +390,8 @@ uint32_t GeneratePulseFrames(PulseGenerator& g, const WaveFormat& format, uint8_
     return static_cast<uint32_t>(total);
 }
 
-bool WritePulseGeneratorWav(const char* path, const PulseGeneratorParameters& parameters, const WaveFormat& format,
-                            double seconds) {
+bool WritePulseGeneratorWav(const char* path, const PulseGeneratorParameters& parameters,
+                            const WaveFormat& format, double seconds) {
     if (!path || !*path || !PulseGeneratorFormatUsable(format) || !std::isfinite(seconds) || seconds <= 0.0)
         return false;
     double frameCount = std::floor(seconds * format.samplesPerSecond);

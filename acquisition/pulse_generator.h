@@ -8,17 +8,17 @@
 // The generator's knobs. Every field has an environment variable (pulseGeneratorVariables) so that the
 // live generator device can be tuned without a dialog.
 struct PulseGeneratorParameters {
-    double pulseRate = 100.0;           // TIK_GEN_RATE: mean pulses per second in each channel
-    double coincidence = 0.2;           // TIK_GEN_COINCIDENCE: fraction of each channel's pulses paired with the other channel
-    uint64_t seed = 1;                  // TIK_GEN_SEED: the same seed gives the same signal
-    double speed = 1.0;                 // TIK_GEN_SPEED: pace of the live device, multiple of real time; 0 unpaced
-    double fullScaleKeV = 1300.0;       // TIK_GEN_FULL_SCALE: energy whose pulse peaks at full scale
-    double resolution = 7.0;            // TIK_GEN_RESOLUTION: FWHM of the 662 keV line in percent
-    double noise = 0.02;                // TIK_GEN_NOISE: rms noise in percent of full scale
-    double riseMicroseconds = 30.0;     // TIK_GEN_RISE: rise time constant
-    double decayMicroseconds = 150.0;   // TIK_GEN_DECAY: decay time constant
+    double pulseRate = 100.0;      // TIK_GEN_RATE: mean pulses per second in each channel
+    double coincidence = 0.2;      // TIK_GEN_COINCIDENCE: share of pulses paired with the other channel
+    uint64_t seed = 1;             // TIK_GEN_SEED: the same seed gives the same signal
+    double speed = 1.0;            // TIK_GEN_SPEED: pace of the live device, multiple of real time; 0 unpaced
+    double fullScaleKeV = 1300.0;  // TIK_GEN_FULL_SCALE: energy whose pulse peaks at full scale
+    double resolution = 7.0;       // TIK_GEN_RESOLUTION: FWHM of the 662 keV line in percent
+    double noise = 0.02;           // TIK_GEN_NOISE: rms noise in percent of full scale
+    double riseMicroseconds = 30.0;        // TIK_GEN_RISE: rise time constant
+    double decayMicroseconds = 150.0;      // TIK_GEN_DECAY: decay time constant
     double couplingMicroseconds = 1000.0;  // TIK_GEN_COUPLING: AC-coupling time constant (undershoot)
-    int polarity = 1;                   // TIK_GEN_POLARITY: +1 positive-going, -1 negative-going pulses
+    int polarity = 1;                      // TIK_GEN_POLARITY: +1 positive-going, -1 negative-going pulses
 };
 
 // The environment variable names, ended by nullptr.
@@ -61,20 +61,21 @@ struct PulseGenerator {
     uint32_t sampleRate;
     uint64_t frame;                 // frames generated so far
     GeneratorRandom events, noise;  // separate streams: the pulse train does not depend on the noise level
-    double samplesPerArrival[3];    // mean spacing of the left-only, right-only and paired processes (0 = off)
+    double samplesPerArrival[3];  // mean spacing of the left-only, right-only and paired processes (0 = off)
     GeneratorArrival next[3];
-    double decayFactor[3];          // per-sample factor of the decay, rise and coupling terms
-    double inverseTau[3];           // 1 / time constant in samples
-    double coefficient[3];          // the terms' weights for a pulse of height 1 (peak at full scale)
-    double term[2][3];              // running value of each term per channel
-    double comptonMaximum;          // largest value of the Compton distribution (rejection sampling)
-    uint64_t pulseCount[2];         // pulses started per channel
-    uint64_t pairCount;             // of which coincident pairs
+    double decayFactor[3];   // per-sample factor of the decay, rise and coupling terms
+    double inverseTau[3];    // 1 / time constant in samples
+    double coefficient[3];   // the terms' weights for a pulse of height 1 (peak at full scale)
+    double term[2][3];       // running value of each term per channel
+    double comptonMaximum;   // largest value of the Compton distribution (rejection sampling)
+    uint64_t pulseCount[2];  // pulses started per channel
+    uint64_t pairCount;      // of which coincident pairs
 };
 
 // Prepares a generator for a sample rate (1 to 384000 Hz). False when the parameters are out of range or
 // the time constants are not valid.
-bool InitPulseGenerator(PulseGenerator& generator, const PulseGeneratorParameters& parameters, uint32_t sampleRate);
+bool InitPulseGenerator(PulseGenerator& generator, const PulseGeneratorParameters& parameters,
+                        uint32_t sampleRate);
 
 // Whether a format can be produced: integer PCM tag, 1 or 2 channels, 16/24/32 bits, block alignment
 // = channels x bytes per sample, 1 to 384000 Hz.
@@ -84,10 +85,11 @@ bool PulseGeneratorFormatUsable(const WaveFormat& format);
 // the generator's own). A single channel is the right one when the channel mask is exactly 2, otherwise
 // the left. Returns the bytes written, 0 when the format is unusable. Splitting a run into blocks of any
 // size gives the same bytes.
-uint32_t GeneratePulseFrames(PulseGenerator& generator, const WaveFormat& format, uint8_t* out, uint32_t frames);
+uint32_t GeneratePulseFrames(PulseGenerator& generator, const WaveFormat& format, uint8_t* out,
+                             uint32_t frames);
 
 // Writes a WAV file (44-byte RIFF header, integer PCM) of the given length with the format's rate,
 // bits and channels. False on bad arguments, a data size beyond the RIFF limit, or a write failure
 // (the partial file is removed).
-bool WritePulseGeneratorWav(const char* path, const PulseGeneratorParameters& parameters, const WaveFormat& format,
-                            double seconds);
+bool WritePulseGeneratorWav(const char* path, const PulseGeneratorParameters& parameters,
+                            const WaveFormat& format, double seconds);

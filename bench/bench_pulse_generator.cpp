@@ -26,9 +26,13 @@ void GenerateHalfSecond(benchmark::State& state) {
         benchmark::DoNotOptimize(buffer.data());
     }
     state.SetItemsProcessed(state.iterations() * frames);
-    state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.5,
-                                                      benchmark::Counter::kIsRate);
+    state.counters["realtime_x"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * 0.5, benchmark::Counter::kIsRate);
 }
 }  // namespace
 
-BENCHMARK(GenerateHalfSecond)->Args({48000, 2, 16})->Args({384000, 2, 32})->Args({384000, 1, 24})->Unit(benchmark::kMillisecond);
+BENCHMARK(GenerateHalfSecond)
+    ->Args({48000, 2, 16})
+    ->Args({384000, 2, 32})
+    ->Args({384000, 1, 24})
+    ->Unit(benchmark::kMillisecond);

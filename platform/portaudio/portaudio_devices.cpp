@@ -31,7 +31,8 @@ constexpr uint16_t WINDOWS_1252_HIGH[32] = {
 char ToWindows1252(uint32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return static_cast<char>(codePoint);
     for (int i = 0; i < 32; i++)
-        if (WINDOWS_1252_HIGH[i] != 0 && WINDOWS_1252_HIGH[i] == codePoint) return static_cast<char>(0x80 + i);
+        if (WINDOWS_1252_HIGH[i] != 0 && WINDOWS_1252_HIGH[i] == codePoint)
+            return static_cast<char>(0x80 + i);
     return '?';
 }
 
@@ -42,7 +43,11 @@ std::string Utf8ToWindows1252(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text ? text : "");
     while (*p) {
         uint32_t c = *p;
-        int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        int more = c < 0x80             ? 0
+                   : (c & 0xE0) == 0xC0 ? 1
+                   : (c & 0xF0) == 0xE0 ? 2
+                   : (c & 0xF8) == 0xF0 ? 3
+                                        : -1;
         if (more < 0) {
             out += '?';
             p++;
@@ -50,7 +55,8 @@ std::string Utf8ToWindows1252(const char* text) {
         }
         uint32_t codePoint = more == 0 ? c : c & (0x3F >> more);
         int used = 1;
-        for (; used <= more && (p[used] & 0xC0) == 0x80; used++) codePoint = (codePoint << 6) | (p[used] & 0x3F);
+        for (; used <= more && (p[used] & 0xC0) == 0x80; used++)
+            codePoint = (codePoint << 6) | (p[used] & 0x3F);
         out += used == more + 1 ? ToWindows1252(codePoint) : '?';
         p += used;
     }
@@ -133,10 +139,16 @@ PaDeviceIndex DeviceOf(const std::vector<DeviceEntry>& list, int device) {
 constexpr uint32_t RATES[8] = {44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000};
 }  // namespace
 
-bool EnsurePortAudio() { return TheLibrary().started; }
+bool EnsurePortAudio() {
+    return TheLibrary().started;
+}
 
-PaDeviceIndex PortAudioInputDevice(int device) { return DeviceOf(TheLibrary().inputs, device); }
-PaDeviceIndex PortAudioOutputDevice(int device) { return DeviceOf(TheLibrary().outputs, device); }
+PaDeviceIndex PortAudioInputDevice(int device) {
+    return DeviceOf(TheLibrary().inputs, device);
+}
+PaDeviceIndex PortAudioOutputDevice(int device) {
+    return DeviceOf(TheLibrary().outputs, device);
+}
 
 bool IsGeneratorDevice(int device) {
     const std::vector<DeviceEntry>& inputs = TheLibrary().inputs;
@@ -153,7 +165,9 @@ bool PlanStream(PaDeviceIndex device, bool input, const WaveFormat& format, Chan
     const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
     if (!info || !PortAudioFormatUsable(format)) return false;
     int maxChannels = input ? info->maxInputChannels : info->maxOutputChannels;
-    PaSampleFormat sampleFormat = format.bitsPerSample == 16 ? paInt16 : format.bitsPerSample == 24 ? paInt24 : paInt32;
+    PaSampleFormat sampleFormat = format.bitsPerSample == 16   ? paInt16
+                                  : format.bitsPerSample == 24 ? paInt24
+                                                               : paInt32;
     // A generous latency: the transfer thread may wait for the core to hand back a buffer.
     PaTime latency = std::max(input ? info->defaultHighInputLatency : info->defaultHighOutputLatency, 0.1);
 
@@ -187,8 +201,12 @@ bool WaitOrStop(TransferControl& control, int microseconds) {
                                    [&control] { return control.stopRequested.load(); });
 }
 
-int AudioInputDeviceCount() { return static_cast<int>(TheLibrary().inputs.size()); }
-int AudioOutputDeviceCount() { return static_cast<int>(TheLibrary().outputs.size()); }
+int AudioInputDeviceCount() {
+    return static_cast<int>(TheLibrary().inputs.size());
+}
+int AudioOutputDeviceCount() {
+    return static_cast<int>(TheLibrary().outputs.size());
+}
 
 bool AudioInputDeviceName(int device, char* name, int capacity) {
     return CopyName(TheLibrary().inputs, device, name, capacity);

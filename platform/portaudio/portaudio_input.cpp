@@ -24,22 +24,23 @@ struct QueuedBuffer {
     uint32_t length;
 };
 
-// Everything below is set by the user-interface thread while the reader is not running; the reader
-// only reads it. The queue itself is shared and guarded by control.mutex.
+// The queue is shared with the reader and guarded by control.mutex.
 TransferControl control;
 QueuedBuffer queue[QUEUE_CAPACITY];
 int queueHead = 0, queueCount = 0;
 std::thread reader;
 
+// The stream's set-up: written by the user-interface thread only while the reader is not running.
 bool inputOpen = false;
 bool fromGenerator = false;
 PaStream* stream = nullptr;
 WaveFormat format{};
 ChannelPlan plan{};
-uint32_t chunkFrames = 0;     // frames per transfer: 10 ms, so a reset is answered quickly
+uint32_t chunkFrames = 0;      // frames per transfer: 10 ms, so a reset is answered quickly
 std::vector<uint8_t> scratch;  // device frames when the device has more channels than the format
-PulseGenerator generator;
-std::atomic<uint64_t> lostFrames{0};
+PulseGenerator generator;      // advanced by the reader
+
+std::atomic<uint64_t> lostFrames{0};  // counted by the reader, read by the user-interface thread
 
 // Reader-thread state of the running stream.
 uint64_t framesRead = 0;
@@ -65,7 +66,8 @@ void KeepChannel(const uint8_t* from, uint8_t* to, uint32_t frames) {
     int bytes = format.bitsPerSample / 8;
     int stride = plan.deviceChannels * bytes;
     from += plan.keepChannel * bytes;
-    for (uint32_t i = 0; i < frames; i++, from += stride, to += bytes) std::memcpy(to, from, static_cast<size_t>(bytes));
+    for (uint32_t i = 0; i < frames; i++, from += stride, to += bytes)
+        std::memcpy(to, from, static_cast<size_t>(bytes));
 }
 
 // Reads exactly `frames` frames into data; false when a stop was requested first. Only what is
@@ -147,7 +149,8 @@ void ReaderMain() {
             buffer = queue[queueHead];
         }
         uint32_t frames = buffer.length / format.blockAlign;
-        bool complete = fromGenerator ? ReadFromGenerator(buffer.data, frames) : ReadFromDevice(buffer.data, frames);
+        bool complete =
+            fromGenerator ? ReadFromGenerator(buffer.data, frames) : ReadFromDevice(buffer.data, frames);
         if (!complete) return;  // the buffer stays queued; the reset returns it
         {
             std::lock_guard<std::mutex> lock(control.mutex);
@@ -179,7 +182,8 @@ PulseGeneratorParameters GeneratorParametersFromEnvironment() {
     for (const char* const* name = pulseGeneratorVariables; *name; name++) {
         const char* value = std::getenv(*name);
         if (value && !SetPulseGeneratorParameter(parameters, *name, value))
-            std::fprintf(stderr, "%s: ignoring %s=%s (not a number in its range)\n", GENERATOR_DEVICE_NAME, *name, value);
+            std::fprintf(stderr, "%s: ignoring %s=%s (not a number in its range)\n", GENERATOR_DEVICE_NAME,
+                         *name, value);
     }
     if (!PulseGeneratorTimesValid(parameters)) {
         std::fprintf(stderr, "%s: rise, decay and coupling times must increase; using their defaults\n",
@@ -215,7 +219,8 @@ bool AudioOpenInput(int device, const WaveFormat& wanted) {
         return false;
     }
     if (plan.deviceChannels != format.channels)
-        scratch.assign(static_cast<size_t>(chunkFrames) * plan.deviceChannels * (format.bitsPerSample / 8), 0);
+        scratch.assign(static_cast<size_t>(chunkFrames) * plan.deviceChannels * (format.bitsPerSample / 8),
+                       0);
     fromGenerator = false;
     inputOpen = true;
     return true;
@@ -276,6 +281,10 @@ void AudioCloseInput() {
     fromGenerator = false;
 }
 
-uint64_t AudioLostInputFrames() { return lostFrames.load(); }
+uint64_t AudioLostInputFrames() {
+    return lostFrames.load();
+}
 
-void ShutdownPortAudioInput() { AudioCloseInput(); }
+void ShutdownPortAudioInput() {
+    AudioCloseInput();
+}

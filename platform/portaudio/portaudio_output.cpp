@@ -16,8 +16,8 @@ struct QueuedBlock {
     uint32_t length;
 };
 
-// Set by the user-interface thread while the writer is not running; the queue is guarded by
-// control.mutex.
+// The queue is shared with the writer and guarded by control.mutex; the stream's set-up below is
+// written by the user-interface thread only while the writer is not running.
 TransferControl control;
 QueuedBlock queue[QUEUE_CAPACITY];
 int queueHead = 0, queueCount = 0;
@@ -36,7 +36,8 @@ void WidenChannel(const uint8_t* from, uint32_t frames) {
     int stride = plan.deviceChannels * bytes;
     std::memset(scratch.data(), 0, static_cast<size_t>(frames) * stride);
     uint8_t* to = scratch.data() + plan.keepChannel * bytes;
-    for (uint32_t i = 0; i < frames; i++, from += bytes, to += stride) std::memcpy(to, from, static_cast<size_t>(bytes));
+    for (uint32_t i = 0; i < frames; i++, from += bytes, to += stride)
+        std::memcpy(to, from, static_cast<size_t>(bytes));
 }
 
 // Writes exactly `frames` frames; false when a stop was requested first. Only as much as the stream
@@ -118,7 +119,8 @@ bool AudioOpenOutput(int device, const WaveFormat& wanted) {
     }
     chunkFrames = format.samplesPerSecond / 100;
     if (plan.deviceChannels != format.channels)
-        scratch.assign(static_cast<size_t>(chunkFrames) * plan.deviceChannels * (format.bitsPerSample / 8), 0);
+        scratch.assign(static_cast<size_t>(chunkFrames) * plan.deviceChannels * (format.bitsPerSample / 8),
+                       0);
     outputOpen = true;
     StartWriter();
     return true;
@@ -163,4 +165,6 @@ void AudioCloseOutput() {
     outputOpen = false;
 }
 
-void ShutdownPortAudioOutput() { AudioCloseOutput(); }
+void ShutdownPortAudioOutput() {
+    AudioCloseOutput();
+}

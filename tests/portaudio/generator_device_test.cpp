@@ -7,7 +7,9 @@
 #include "tests/portaudio/portaudio_support.h"
 
 namespace {
-int GeneratorDevice() { return AudioInputDeviceCount() - 1; }
+int GeneratorDevice() {
+    return AudioInputDeviceCount() - 1;
+}
 
 // Receives `count` filled buffers of `length` bytes (re-queued as the core does), concatenated.
 std::vector<uint8_t> Record(const WaveFormat& format, uint32_t length, int count) {
@@ -64,7 +66,8 @@ TEST_F(LiveAudioTest, GeneratorAcceptsEveryFormatOfTheSeamAndNothingElse) {
     const uint32_t rates[8] = {44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000};
     for (uint32_t rate : rates)
         for (uint16_t bits : {16, 24, 32}) {
-            EXPECT_TRUE(AudioInputFormatSupported(generator, MakeFormat(2, bits, rate, 3))) << rate << " " << bits;
+            EXPECT_TRUE(AudioInputFormatSupported(generator, MakeFormat(2, bits, rate, 3)))
+                << rate << " " << bits;
             EXPECT_TRUE(AudioInputFormatSupported(generator, MakeFormat(1, bits, rate, 1)));
             EXPECT_TRUE(AudioInputFormatSupported(generator, MakeFormat(1, bits, rate, 2)));
         }

@@ -12,7 +12,7 @@ namespace {
 constexpr uint32_t HALF_SECOND_16_STEREO = 96000;  // 48000 Hz x 2 channels x 2 bytes / 2
 
 struct Capture {
-    std::vector<int> order;                     // buffer indices in arrival order
+    std::vector<int> order;                      // buffer indices in arrival order
     std::vector<std::vector<uint8_t>> contents;  // their bytes as they arrived
     bool complete = false;
 };
@@ -63,7 +63,9 @@ TEST_F(LiveAudioTest, DeviceListsNameEveryDeviceOnceWithTheGeneratorLastAmongInp
     EXPECT_GE(FindOutputDevice("filecap"), 0);
     EXPECT_EQ(FindOutputDevice("TIK pulse generator"), -1);
     // Names arrive in Windows-1252; a character it lacks becomes '?'.
-    EXPECT_GE(FindInputDevice("\xB5" "cap\x96\x80?"), 0);
+    EXPECT_GE(FindInputDevice("\xB5"
+                              "cap\x96\x80?"),
+              0);
 
     EXPECT_FALSE(AudioInputDeviceName(-1, name, sizeof name));
     EXPECT_FALSE(AudioInputDeviceName(inputs, name, sizeof name));
@@ -85,7 +87,8 @@ TEST_F(LiveAudioTest, FormatQueryAcceptsIntegerPcmOfTheTableAndRefusesTheRest) {
     extensible.extraSize = 22;
     EXPECT_TRUE(AudioInputFormatSupported(device, extensible));
 
-    EXPECT_FALSE(AudioInputFormatSupported(device, MakeFormat(2, 16, 12345, 3)));  // not one of the eight rates
+    EXPECT_FALSE(
+        AudioInputFormatSupported(device, MakeFormat(2, 16, 12345, 3)));  // not one of the eight rates
     EXPECT_FALSE(AudioInputFormatSupported(device, MakeFormat(2, 8, 48000, 3)));
     EXPECT_FALSE(AudioInputFormatSupported(device, MakeFormat(3, 16, 48000, 7)));
     WaveFormat badAlign = MakeFormat(2, 16, 48000, 3);
@@ -169,7 +172,8 @@ TEST_F(LiveAudioTest, ABufferNotQueuedAgainIsNeverWritten) {
             if (kind != AUDIO_INPUT_FILLED || index > 3) return true;
             size_t position = order.size();
             order.push_back(index);
-            if (buffers[index] != Slice(file, position * HALF_SECOND_16_STEREO, HALF_SECOND_16_STEREO)) wrong++;
+            if (buffers[index] != Slice(file, position * HALF_SECOND_16_STEREO, HALF_SECOND_16_STEREO))
+                wrong++;
             if (order.size() == total) return true;
             if (index == 1)
                 std::fill(buffers[1].begin(), buffers[1].end(), 0x5A);  // kept by the core
@@ -202,8 +206,10 @@ TEST_F(LiveAudioTest, ResetReturnsQueuedBuffersInQueueOrderAndTheStreamCanStartA
     AudioQueueInputBuffer(0, buffers[0].data(), HALF_SECOND_16_STEREO);  // already queued: ignored
     AudioResetInput();
     std::vector<std::pair<AudioNotification, int>> back = CollectNotifications();
-    EXPECT_EQ(back, (std::vector<std::pair<AudioNotification, int>>{
-                        {AUDIO_INPUT_FILLED, 2}, {AUDIO_INPUT_FILLED, 0}, {AUDIO_INPUT_FILLED, 3}, {AUDIO_INPUT_FILLED, 1}}));
+    EXPECT_EQ(back, (std::vector<std::pair<AudioNotification, int>>{{AUDIO_INPUT_FILLED, 2},
+                                                                    {AUDIO_INPUT_FILLED, 0},
+                                                                    {AUDIO_INPUT_FILLED, 3},
+                                                                    {AUDIO_INPUT_FILLED, 1}}));
     for (const std::vector<uint8_t>& b : buffers)
         EXPECT_TRUE(std::all_of(b.begin(), b.end(), [](uint8_t x) { return x == 0x11; }));  // never started
 
@@ -251,7 +257,8 @@ TEST_F(LiveAudioTest, MonoRightKeepsTheRightChannelOfAStereoDevice) {
         expected.push_back(file[frame * 4 + 2]);
         expected.push_back(file[frame * 4 + 3]);
     }
-    for (size_t i = 0; i < 3; i++) EXPECT_EQ(right.contents[i], Slice(expected, i * monoLength, monoLength)) << i;
+    for (size_t i = 0; i < 3; i++)
+        EXPECT_EQ(right.contents[i], Slice(expected, i * monoLength, monoLength)) << i;
 
     Capture left = CaptureBuffers(device, MakeFormat(1, 16, 48000, 1), monoLength, 3);
     ASSERT_TRUE(left.complete);

@@ -34,16 +34,18 @@ int lastMarker = -1000;  // loop markers are negative, so they never look like a
 
 // Removes the program's folder when all tests have run.
 class FolderCleanup : public ::testing::Environment {
-public:
+  public:
     void TearDown() override { std::filesystem::remove_all(AudioTestFolder()); }
 };
-[[maybe_unused]] ::testing::Environment* const folderCleanup = ::testing::AddGlobalTestEnvironment(new FolderCleanup);
+[[maybe_unused]] ::testing::Environment* const folderCleanup =
+    ::testing::AddGlobalTestEnvironment(new FolderCleanup);
 }  // namespace
 
 const std::string& AudioTestFolder() {
     static const std::string folder = [] {
         const char* base = std::getenv("TIK_TEST_TMP");
-        std::filesystem::path root = base ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
+        std::filesystem::path root =
+            base ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
         std::filesystem::path path = root / ("tik-portaudio-tests-" + std::to_string(getpid()));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
@@ -99,7 +101,9 @@ std::vector<std::pair<AudioNotification, int>> CollectNotifications() {
     return seen;
 }
 
-void DrainNotifications() { CollectNotifications(); }
+void DrainNotifications() {
+    CollectNotifications();
+}
 
 WaveFormat MakeFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t mask) {
     WaveFormat f{};
@@ -123,7 +127,9 @@ int FindDevice(int count, bool (*name)(int, char*, int), const std::string& want
 }
 }  // namespace
 
-int FindInputDevice(const std::string& name) { return FindDevice(AudioInputDeviceCount(), AudioInputDeviceName, name); }
+int FindInputDevice(const std::string& name) {
+    return FindDevice(AudioInputDeviceCount(), AudioInputDeviceName, name);
+}
 
 int FindOutputDevice(const std::string& name) {
     return FindDevice(AudioOutputDeviceCount(), AudioOutputDeviceName, name);

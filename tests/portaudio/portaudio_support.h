@@ -35,7 +35,7 @@ std::vector<uint8_t> ReadFile(const std::string& path);
 // Fixture: the sandbox is in place; CAPTURE_FILE and PLAYBACK_FILE point at this test's own files;
 // every stream is closed and every notification drained afterwards.
 class LiveAudioTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     std::string capturePath, playbackPath;
