@@ -27,7 +27,6 @@ constexpr uint32_t BUFFER_SLACK = 4;
 constexpr uint32_t BUFFER_DATA_SIZE = 1536000;  // half a second of 384000 Hz, 32-bit stereo
 constexpr int BUFFER_COUNT = 4;
 constexpr unsigned WATCHDOG_MS = 2000;
-constexpr unsigned HOURLY_MS = 3600000;
 constexpr unsigned RESTART_MS = 60000;
 constexpr const char* SHAPE_TITLE_SUFFIX = "Pulse Shape Acquisition !";
 

@@ -6,6 +6,9 @@ constexpr int TIMER_WATCHDOG = 1;
 constexpr int TIMER_HOURLY = 2;
 constexpr int TIMER_RESTART = 3;
 
+// Period of the hourly data-file write (timer 2, armed by the hourly-save key).
+constexpr unsigned HOURLY_SAVE_PERIOD_MS = 3600000;
+
 void StartAcquisition();
 void ContinueAcquisition();
 void StopAcquisition();

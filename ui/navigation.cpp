@@ -23,7 +23,6 @@ namespace {
 constexpr double GAIN_STEP = 1.284;
 constexpr double GAIN_STEP_INVERSE = 0.778816199376947;
 constexpr double MAX_VERTICAL_GAIN = 1024.0;
-constexpr unsigned HOURLY_PERIOD_MS = 3600000;
 
 bool IsScrollWindow(int window) {
     return window >= 0 && window <= 5;
@@ -78,7 +77,7 @@ bool HandleCommonKey(int window, int key) {
         case VK_F2:
             runState ^= RS_HOURLY_SAVE;
             if ((runState & RS_HOURLY_SAVE) && (runState & RS_AUTOSAVE)) {
-                StartTimer(TIMER_HOURLY, HOURLY_PERIOD_MS);
+                StartTimer(TIMER_HOURLY, HOURLY_SAVE_PERIOD_MS);
                 SendCommand(window, IDM_WRITE_DATA_FILE);
             } else {
                 KillTimer(TIMER_HOURLY);
