@@ -2,13 +2,17 @@
 #pragma once
 
 // "&Open", "&Load Data", "Obtain &Pulse Shape from Sound File" and the command-line or dropped file
-// (command 33000, with the path in the file-name buffer).
+// (command 33000, with the path in the file-name buffer). Runs only while RS_FILES_ALLOWED is set.
+// Every structural problem shows "Wrong format or file is corrupted"; the store then holds no
+// pulses if its capacities had changed already. A file that cannot be opened is ignored.
 void OpenFileCommand(int window, int command);
 
-// "&Save": asks for a data file name; while acquiring the file is written at Stop.
+// "&Save": asks for a data file name; while acquiring the file is written again at Stop.
 void SaveCommand(int window);
 
-// Writes the data file under the chosen name (hourly timer, Stop with autosave, Save while idle).
+// Writes the data file under the chosen name (hourly timer, Stop with autosave, Save). The previous
+// file is replaced only by a complete new one; a file that cannot be written is reported. Nothing
+// happens before a name was chosen.
 void WriteDataFile();
 
 void ResetDataFileState();
