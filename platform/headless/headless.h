@@ -88,6 +88,8 @@ struct HeadlessState {
     // When set, RunEventLoop hands posted audio notifications to this function instead of the core
     // (tests of an audio backend watch the buffers themselves).
     std::function<void(AudioNotification kind, int index)> audioObserver;
+    // Called by the event loop at least every 50 ms (the batch tool checks for Ctrl+C and the end).
+    std::function<void()> idleCallback;
 };
 
 HeadlessState& Headless();

@@ -45,6 +45,7 @@ int RunEventLoop() {
     HeadlessState& state = Headless();
     while (!state.quitPosted) {
         HeadlessRunPostedCommands();
+        if (state.idleCallback) state.idleCallback();
         if (state.quitPosted) break;
         // Timers: (re)armed timers fire once their period has passed since they were last seen armed.
         Clock::time_point now = Clock::now();
@@ -78,10 +79,16 @@ int RunEventLoop() {
                 OnAudioInputBufferFilled(item.second);
             else
                 OnAudioOutputBlockDone(item.second);
-            continue;
         }
+        // Due timers fire also while notifications keep arriving.
         now = Clock::now();
         for (auto it = due.begin(); it != due.end();) {
+            // A timer killed or re-armed by the handler just run starts afresh at the top of the loop.
+            auto running = state.timers.find(it->first);
+            if (running == state.timers.end() || state.timerArms[it->first] != it->second.arms) {
+                ++it;
+                continue;
+            }
             if (it->second.when <= now) {
                 int id = it->first;
                 // A periodic timer: the next period starts now unless the handler re-arms or kills it.

@@ -54,7 +54,9 @@ TEST_F(TickScale, TicksLieUnderTheirValuesWhenScrolled) {
     EXPECT_EQ(ticks[1], std::make_pair(152, std::string("0.024")));
     EXPECT_EQ(ticks[3].first, 344);
     for (const CanvasCall& line : Calls(CanvasCall::LINE))
-        if (line.b == 150) EXPECT_EQ(line.pen, 6);
+        if (line.b == 150) {
+            EXPECT_EQ(line.pen, 6);
+        }
 }
 
 TEST_F(TickScale, HistogramAxisUsesTheBinWidth) {

@@ -157,7 +157,9 @@ TEST_F(Histogram, GaussianCurveIsDrawnInRedWhenTheCorrelationIsValid) {
     displayMax[SERIES_CORRELATION] = 1e-34;  // the curve too stays inside the plot
     HeadlessPaint(WND_HEIGHT);
     for (const CanvasCall& line : Calls(CanvasCall::LINE))
-        if (line.pen == 0) EXPECT_GE(line.b, 20);
+        if (line.pen == 0) {
+            EXPECT_GE(line.b, 20);
+        }
 }
 
 TEST_F(Histogram, LegendPiecesOfThePulseHeightWindow) {
