@@ -61,21 +61,28 @@ void CopyChannel(int dialog, int channel) {
     SetClipboardText(text);
 }
 
-// Reads clipboard text into the channel's rows: the first token of each line is a point value;
-// TAB, space and ';' separate tokens, CR and LF end lines. A row is filled by the first token of its
-// line and advances only when a token is ended by a line end (or the end of the text), so a
-// separator before a line end makes the next line's first token count as a further token of the
-// same row. Check boxes are left alone; the values become a normalised template only with OK.
+// Reads clipboard text into the channel's rows. Check boxes are left alone; the values become a
+// normalised template only with OK.
 void PasteChannel(int dialog, int channel) {
     std::string clipboard;
     if (!GetClipboardText(&clipboard)) return;
-    const char* text = clipboard.c_str();
+    double values[SHAPE_POINTS];
+    int rows = ParsePulseShapePaste(clipboard.data(), clipboard.size(), values);
+    for (int row = 0; row < rows; ++row) {
+        WriteDialogNumber(dialog, PointControl(channel, row), values[row], DISPLAY_DECIMALS);
+        settings.pulseShape[channel][row] = values[row] * 0.001;
+    }
+}
+}  // namespace
+
+int ParsePulseShapePaste(const char* text, size_t length, double values[SHAPE_POINTS]) {
     char token[TOKEN_CAPACITY];
     int tokenLength = 0;
     int tokensInRow = 0;
     int row = 0;
+    int filled = 0;
     for (size_t i = 0; row < SHAPE_POINTS; ++i) {
-        char ch = text[i];
+        char ch = i < length ? text[i] : '\0';
         bool endsLine = ch == '\r' || ch == '\n' || ch == '\0';
         if (!endsLine && ch != '\t' && ch != ' ' && ch != ';') {
             if (tokenLength < TOKEN_CAPACITY - 1) token[tokenLength++] = ch;
@@ -85,9 +92,8 @@ void PasteChannel(int dialog, int channel) {
             token[tokenLength] = '\0';
             if (tokensInRow == 0) {
                 double value = ParseNumber(token, tokenLength);
-                value = value < -POINT_LIMIT ? -POINT_LIMIT : (value > POINT_LIMIT ? POINT_LIMIT : value);
-                WriteDialogNumber(dialog, PointControl(channel, row), value, DISPLAY_DECIMALS);
-                settings.pulseShape[channel][row] = value * 0.001;
+                values[row] = value < -POINT_LIMIT ? -POINT_LIMIT : (value > POINT_LIMIT ? POINT_LIMIT : value);
+                filled = row + 1;
             }
             ++tokensInRow;
             tokenLength = 0;
@@ -98,8 +104,8 @@ void PasteChannel(int dialog, int channel) {
         }
         if (ch == '\0') break;
     }
+    return filled;
 }
-}  // namespace
 
 bool PulseShapeDialogProcedure(int dialog, DialogEvent event, int control) {
     switch (event) {

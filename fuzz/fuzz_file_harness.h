@@ -1,5 +1,6 @@
 // Shared harness of the file fuzz targets: the program state is made once; every input is written
-// to a private file and opened through the command that a dropped file sends.
+// to a private file and opened through one of the open commands (a dropped file, or a menu command
+// whose file dialog is answered with the file).
 #pragma once
 #include <unistd.h>
 
@@ -20,7 +21,7 @@
 // Stores larger than this fall back to the default store (as when memory runs out).
 constexpr uint64_t FUZZ_STORE_RECORDS = 2000000;
 
-inline void FuzzOpenFile(const uint8_t* data, size_t size, const char* extension) {
+inline void FuzzOpenFile(const uint8_t* data, size_t size, const char* extension, int command) {
     static const std::string path = "/tmp/tik-fuzz-" + std::to_string(getpid()) + extension;
     static bool started = false;
     if (!started) {
@@ -44,6 +45,10 @@ inline void FuzzOpenFile(const uint8_t* data, size_t size, const char* extension
     if (!file) return;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    SetFileName(path.c_str());
-    SendCommand(WND_PULSES, IDM_OPEN_NAMED_FILE);
+    if (command == IDM_OPEN_NAMED_FILE) {
+        SetFileName(path.c_str());
+    } else {
+        Headless().fileAnswers.push_back(path);
+    }
+    SendCommand(WND_PULSES, command);
 }
