@@ -16,7 +16,7 @@
 const char* const pulseGeneratorVariables[] = {
     "TIK_GEN_RATE",       "TIK_GEN_COINCIDENCE", "TIK_GEN_SEED",     "TIK_GEN_SPEED",
     "TIK_GEN_FULL_SCALE", "TIK_GEN_RESOLUTION",  "TIK_GEN_NOISE",    "TIK_GEN_RISE",
-    "TIK_GEN_DECAY",      "TIK_GEN_COUPLING",    "TIK_GEN_POLARITY", nullptr};
+    "TIK_GEN_DECAY",      "TIK_GEN_COUPLING",    "TIK_GEN_POLARITY", "TIK_GEN_STALL_AFTER", nullptr};
 
 namespace {
 constexpr double ELECTRON_REST_KEV = 510.999;
@@ -55,7 +55,8 @@ bool ParametersInRange(const PulseGeneratorParameters& p) {
     return within(p.pulseRate, 0, 100000) && within(p.coincidence, 0, 1) && within(p.speed, 0, 1000) &&
            within(p.fullScaleKeV, 10, 100000) && within(p.resolution, 0, 50) && within(p.noise, 0, 10) &&
            within(p.riseMicroseconds, 1, 100000) && within(p.decayMicroseconds, 1, 1000000) &&
-           within(p.couplingMicroseconds, 1, 10000000) && (p.polarity == 1 || p.polarity == -1);
+           within(p.couplingMicroseconds, 1, 10000000) && within(p.stallAfterSeconds, 0, 1e9) &&
+           (p.polarity == 1 || p.polarity == -1);
 }
 
 // ---- Random numbers: xoshiro256** seeded through splitmix64, identical on every platform -------------
@@ -312,6 +313,7 @@ bool SetPulseGeneratorParameter(PulseGeneratorParameters& parameters, const char
         {"TIK_GEN_RISE", {1, 100000}, &PulseGeneratorParameters::riseMicroseconds},
         {"TIK_GEN_DECAY", {1, 1000000}, &PulseGeneratorParameters::decayMicroseconds},
         {"TIK_GEN_COUPLING", {1, 10000000}, &PulseGeneratorParameters::couplingMicroseconds},
+        {"TIK_GEN_STALL_AFTER", {0, 1e9}, &PulseGeneratorParameters::stallAfterSeconds},
     };
     for (const Entry& e : entries) {
         if (key != e.name) continue;

@@ -19,6 +19,8 @@ struct PulseGeneratorParameters {
     double decayMicroseconds = 150.0;      // TIK_GEN_DECAY: decay time constant
     double couplingMicroseconds = 1000.0;  // TIK_GEN_COUPLING: AC-coupling time constant (undershoot)
     int polarity = 1;                      // TIK_GEN_POLARITY: +1 positive-going, -1 negative-going pulses
+    double stallAfterSeconds = 0.0;        // TIK_GEN_STALL_AFTER: the live device stops delivering after
+                                           // this much signal, like a card pulled out (0: never)
 };
 
 // The environment variable names, ended by nullptr.

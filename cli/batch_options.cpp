@@ -1,6 +1,7 @@
 // The tik-cli command line: a table of subcommands and the options each takes, and their parser.
 #include "cli/batch_options.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "ui/commands.h"
@@ -13,6 +14,8 @@ constexpr unsigned OPT_BACKGROUND = 1u << 2;
 constexpr unsigned OPT_SAVE = 1u << 3;
 constexpr unsigned OPT_EXPORT = 1u << 4;
 constexpr unsigned OPT_SUMMARY = 1u << 5;
+constexpr unsigned OPT_DEVICE = 1u << 6;
+constexpr unsigned OPT_SECONDS = 1u << 7;
 constexpr unsigned RUN_OPTIONS = OPT_SETTINGS | OPT_SET | OPT_BACKGROUND | OPT_SAVE | OPT_EXPORT | OPT_SUMMARY;
 
 struct SubcommandDefinition {
@@ -26,6 +29,7 @@ constexpr SubcommandDefinition SUBCOMMANDS[] = {
     {"replay", BATCH_REPLAY, RUN_OPTIONS},
     {"open", BATCH_OPEN, RUN_OPTIONS},
     {"load", BATCH_LOAD, RUN_OPTIONS},
+    {"capture", BATCH_CAPTURE, RUN_OPTIONS | OPT_DEVICE | OPT_SECONDS},
 };
 
 struct OptionDefinition {
@@ -37,6 +41,7 @@ struct OptionDefinition {
 constexpr OptionDefinition OPTIONS[] = {
     {"--settings", OPT_SETTINGS, true}, {"--set", OPT_SET, true},         {"--background", OPT_BACKGROUND, true},
     {"--save", OPT_SAVE, true},         {"--export", OPT_EXPORT, true},   {"--summary", OPT_SUMMARY, false},
+    {"--device", OPT_DEVICE, true},     {"--seconds", OPT_SECONDS, true},
 };
 
 struct ExportKind {
@@ -101,6 +106,19 @@ bool TakeOption(const OptionDefinition& option, const std::string& value, BatchO
         case OPT_SUMMARY:
             options->summary = true;
             return true;
+        case OPT_DEVICE:
+            options->device = value;
+            return true;
+        case OPT_SECONDS: {
+            char* end = nullptr;
+            double seconds = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || *end != '\0' || !(seconds > 0.0) || seconds > 3155692600.0) {
+                *error = "--seconds " + value + ": expected a number of seconds above 0";
+                return false;
+            }
+            options->seconds = seconds;
+            return true;
+        }
         default:
             return false;
     }
@@ -120,12 +138,16 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* option
         return false;
     }
     options->command = subcommand->command;
-    if (argc < 3 || argv[2][0] == '\0' || std::strncmp(argv[2], "--", 2) == 0) {
-        *error = std::string(subcommand->name) + ": missing file argument";
-        return false;
+    int first = 2;
+    if (subcommand->command != BATCH_CAPTURE) {
+        if (argc < 3 || argv[2][0] == '\0' || std::strncmp(argv[2], "--", 2) == 0) {
+            *error = std::string(subcommand->name) + ": missing file argument";
+            return false;
+        }
+        options->file = argv[2];
+        first = 3;
     }
-    options->file = argv[2];
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const OptionDefinition* option = nullptr;
         for (const OptionDefinition& o : OPTIONS)
             if (std::strcmp(argv[i], o.name) == 0) option = &o;
@@ -156,6 +178,10 @@ const char* BatchUsage() {
            "  tik-cli replay IN.wav [options]   replay a WAV file through the detector\n"
            "  tik-cli open IN.pls [options]     open a data file with its stored settings\n"
            "  tik-cli load IN.pls [options]     open a data file keeping the current settings\n"
+           "  tik-cli capture [options]         live acquisition from an audio device without a display:\n"
+           "    --device N|NAME                 the input device by number or by name\n"
+           "    --seconds S                     the acquisition time; Ctrl+C (SIGINT) or SIGTERM also stops,\n"
+           "                                    and the data file of --save is then written whole\n"
            "options (applied in this order):\n"
            "  --settings FILE.ini               load this settings file first\n"
            "  --set NAME=VALUE                  change one setting before the run (repeatable), e.g.\n"

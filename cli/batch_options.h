@@ -11,6 +11,7 @@ enum BatchCommand {
     BATCH_REPLAY,    // replay IN.wav
     BATCH_OPEN,      // open IN.pls (the file's settings)
     BATCH_LOAD,      // load IN.pls (the current settings)
+    BATCH_CAPTURE,   // capture (live acquisition from an input device)
 };
 
 struct BatchExport {
@@ -28,6 +29,8 @@ struct BatchOptions {
     std::string save;
     std::vector<BatchExport> exports;
     bool summary = false;
+    std::string device;   // capture: the input device by number or name (empty: the settings' device)
+    double seconds = 0;   // capture: the acquisition time (0: the settings' time)
 };
 
 // Parses argv[1..]. False with a one-line reason in *error for an unknown subcommand or option, a

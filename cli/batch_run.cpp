@@ -8,12 +8,20 @@
 #include <fstream>
 #include <string>
 
+#include <csignal>
+#include <cstdlib>
+
 #include "acquisition/audio_interface_dialog.h"
+#include "acquisition/capture.h"
+#include "core/run_state.h"
+#include "platform/audio.h"
+#include "ui/host_events.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/series.h"
 #include "core/file_name.h"
 #include "core/settings.h"
 #include "files/file_messages.h"
+#include "files/setting_names.h"
 #include "files/wav_input.h"
 #include "platform/headless/headless.h"
 #include "platform/system.h"
@@ -179,7 +187,7 @@ void WriteResults(const BatchOptions& options) {
 
 // Every path goes through a file dialog or the file-name buffer: checked before anything runs.
 bool CheckPaths(const BatchOptions& options) {
-    bool ok = CheckPathLength(options.file);
+    bool ok = options.file.empty() || CheckPathLength(options.file);
     for (const std::string* path : {&options.settingsFile, &options.background, &options.save})
         ok = (path->empty() || CheckPathLength(*path)) && ok;
     for (const BatchExport& request : options.exports) ok = CheckPathLength(request.path) && ok;
@@ -199,6 +207,128 @@ void PrintSummary() {
                     static_cast<long long>(dataLength[w]), entries);
     }
     std::printf("]}\n");
+}
+
+// ---- Live capture ------------------------------------------------------------------------------
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+bool ApplyNamedSetting(const std::string& text) {
+    SettingAssignment assignment;
+    if (!ParseSettingAssignment(text.data(), text.size(), &assignment)) return false;
+    return assignment.target == SETTING_AUDIO ? ApplyAudioSetting(assignment) : ApplyDaqSetting(assignment);
+}
+
+// The input device by number or by (exact) name; -1 when there is none such.
+int FindInputDevice(const std::string& device) {
+    bool digits = !device.empty() && device.find_first_not_of("0123456789") == std::string::npos;
+    int count = AudioInputDeviceCount();
+    if (digits) {
+        int number = device.size() <= 6 ? std::atoi(device.c_str()) : -1;
+        return number >= 0 && number < count ? number : -1;
+    }
+    char name[256];
+    for (int i = 0; i < count; ++i)
+        if (AudioInputDeviceName(i, name, sizeof(name)) && device == name) return i;
+    return -1;
+}
+
+void ListInputDevices() {
+    char name[256];
+    std::fprintf(stderr, "input devices:\n");
+    for (int i = 0; i < AudioInputDeviceCount(); ++i)
+        if (AudioInputDeviceName(i, name, sizeof(name))) std::fprintf(stderr, "  %d  %s\n", i, name);
+}
+
+bool PrepareCapture(const BatchOptions& options) {
+    if (!options.device.empty()) {
+        int device = FindInputDevice(options.device);
+        if (device < 0) {
+            Fail("no input device " + options.device);
+            ListInputDevices();
+            return false;
+        }
+        if (!ApplyNamedSetting("inputDevice=" + std::to_string(device))) {
+            Fail("the input device " + options.device + " does not take the chosen input format");
+            return false;
+        }
+    }
+    if (options.seconds > 0.0) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "left.acquisitionTime=%.6f", options.seconds);
+        if (!ApplyNamedSetting(text)) {
+            Fail("--seconds: not applied");
+            return false;
+        }
+    }
+    if (!(runState & RS_INPUT_READY)) {
+        Fail("no usable input device for the chosen input format");
+        return false;
+    }
+    return true;
+}
+
+// Once a second on a terminal: the time acquired and the pulses stored so far.
+void ShowCaptureProgress() {
+    static int64_t shownSecond = -1;
+    if (!IsStandardErrorTerminal() || dataSampleRate == 0) return;
+    int64_t second = sampleClock / dataSampleRate;
+    if (second == shownSecond) return;
+    shownSecond = second;
+    std::fprintf(stderr, "\rcapturing %lld s, pulses %u left, %u right ", static_cast<long long>(second), pulseCount[0],
+                 pulseCount[1]);
+    std::fflush(stderr);
+}
+
+// Runs in the event loop: stops on a signal, ends the loop once the capture is over (unless a
+// named data file keeps it waiting for the automatic restart after a stall).
+void WatchCapture() {
+    if (stopRequested && (runState & RS_ACQUIRING)) SendCommand(WND_PULSES, IDM_STOP);
+    if (runState & RS_ACQUIRING) {
+        ShowCaptureProgress();
+        return;
+    }
+    bool waitingForRestart = Headless().timers.count(TIMER_RESTART) != 0;
+    if (waitingForRestart && stopRequested) {
+        // Stopped while waiting to restart after a stall: keep what was acquired since the last save.
+        KillTimer(TIMER_RESTART);
+        SendCommand(WND_PULSES, IDM_WRITE_DATA_FILE);
+    }
+    if (!waitingForRestart || stopRequested) PostQuit(0);
+}
+
+int RunCapture(const BatchOptions& options) {
+    if (!PrepareCapture(options)) return 1;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    size_t first = Headless().messages.size();
+    SendCommand(WND_PULSES, IDM_START);
+    if (!(runState & RS_ACQUIRING)) {
+        Fail("the capture did not start");
+        return 1;
+    }
+    if (!options.save.empty()) {
+        // Named during the capture: written at Stop, and every hour (the hourly-save key).
+        SendWithFileAnswer(IDM_SAVE, options.save);
+        HostKeyDown(WND_PULSES, VK_F2);
+    }
+    Headless().idleCallback = WatchCapture;
+    RunEventLoop();
+    Headless().idleCallback = nullptr;
+    if (IsStandardErrorTerminal()) std::fprintf(stderr, "\n");
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    uint64_t lost = AudioLostInputFrames();
+    if (lost > 0) std::fprintf(stderr, "tik-cli: %llu input frames were lost\n", static_cast<unsigned long long>(lost));
+    bool ok = !FileFailureShownSince(first);
+    for (size_t i = first; i < Headless().messages.size(); ++i)
+        if (Headless().messages[i].style & MB_ICONHAND) ok = false;
+    size_t written = Headless().messages.size();
+    for (const BatchExport& request : options.exports) SendWithFileAnswer(request.command, request.path);
+    ok = !FileFailureShownSince(written) && ok;
+    if (options.summary) PrintSummary();
+    return ok ? 0 : 1;
 }
 
 int WriteDefaults(const std::string& path) {
@@ -222,6 +352,7 @@ int RunBatch(const BatchOptions& options) {
         if (!CheckReadable(options.background) || !OpenFile(IDM_LOAD_DATA, options.background)) return 1;
         SendCommand(WND_PULSES, IDM_SET_BACKGROUND);
     }
+    if (options.command == BATCH_CAPTURE) return RunCapture(options);
     bool opened = RunFile(options);
     EndProgressLine();
     if (!opened) return 1;

@@ -111,11 +111,17 @@ bool ReadFromDevice(uint8_t* data, uint32_t frames) {
 bool ReadFromGenerator(uint8_t* data, uint32_t frames) {
     double speed = generator.parameters.speed;
     double perSecond = format.samplesPerSecond * speed;
+    double stallFrame = generator.parameters.stallAfterSeconds * format.samplesPerSecond;
     uint32_t done = 0;
     while (done < frames) {
         if (control.stopRequested) return false;
         uint32_t n = frames - done;
         if (n > chunkFrames) n = chunkFrames;
+        if (stallFrame > 0.0 && static_cast<double>(generator.frame) >= stallFrame) {
+            // A device that stopped delivering: nothing more until the stream is reset.
+            if (WaitOrStop(control, 20000)) return false;
+            continue;
+        }
         if (speed > 0.0) {
             double elapsed = std::chrono::duration<double>(Clock::now() - paceStart).count();
             double ready = elapsed * perSecond - static_cast<double>(framesPaced);
