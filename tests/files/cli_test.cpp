@@ -125,6 +125,11 @@ TEST_F(CliTest, RefusedFilesAndBadCommandLinesFail) {
     EXPECT_EQ(Run("defaults d.ini --summary"), 2);
     EXPECT_EQ(Run("frobnicate x"), 2);
     EXPECT_EQ(Run("replay"), 2);
+    EXPECT_EQ(Run("capture --seconds 0"), 2);
+    EXPECT_EQ(Run("capture --seconds ten"), 2);
+    EXPECT_EQ(Run("replay x.wav --device 1"), 2);
+    EXPECT_EQ(Run("capture --device 'no such card' --seconds 1"), 1);
+    EXPECT_NE(errors.find("no input device no such card"), std::string::npos) << errors;
 
     // An export into a folder that does not exist is reported and fails the run.
     ReferencePulses reference;
