@@ -10,6 +10,7 @@
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/audio.h"
+#include "platform/ui.h"
 
 int32_t clickDensity = 16;
 int32_t pitchOffset = 0;
@@ -83,7 +84,12 @@ void ToggleSound() {
         CloseClickOutput();
     } else {
         currentOutputBlock = 0;
-        AudioOpenOutput(static_cast<int>(settings.outputDevice), outputWaveFormat);
+        // A device that is gone or refuses the format would leave the check mark on with no sound.
+        if (!AudioOpenOutput(static_cast<int>(settings.outputDevice), outputWaveFormat)) {
+            ShowMessage(SOUND_OUTPUT_FAILED_MESSAGE, MB_ICONEXCLAMATION);
+            UpdateMenuState();
+            return;
+        }
         blockLength = HalfSecondBytes(outputWaveFormat);
         for (auto& block : outputBlocks) std::memset(block, 0, blockLength);
         AudioWriteOutput(0, outputBlocks[0], blockLength);

@@ -11,8 +11,10 @@ extern int32_t pitchOffset;
 // Fills the tone table for the current output rate.
 void BuildClickTones();
 
-// Sound On/Off: opens the output when it is closed, else closes it; then updates the menu.
+// Sound On/Off: opens the output when it is closed, else closes it; then updates the menu. An output
+// device that cannot be opened leaves the sound off and shows SOUND_OUTPUT_FAILED_MESSAGE.
 void ToggleSound();
+constexpr const char* SOUND_OUTPUT_FAILED_MESSAGE = "Sound output device could not be opened.";
 
 // Closes the output if it is open.
 void CloseClickOutput();

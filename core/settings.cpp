@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "acquisition/audio_interface.h"
 #include "core/run_state.h"
@@ -180,15 +182,10 @@ void QuantizeSettings(bool rateChanged) {
     }
 }
 
-bool LoadSettingsFile(bool ask) {
-    std::string path = settingsPath;
-    if (ask) {
-        char chosen[261] = {0};
-        FileDialogRequest request{"Open Settings File", SETTINGS_FILTERS_LOAD, "ini",
-                                  OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
-        if (!AskOpenFileName(request, chosen, sizeof(chosen))) return false;
-        path = chosen;
-    }
+namespace {
+// Reads a settings file of exactly the record's size over the live record (through a copy, so a
+// short read leaves it whole). False when it cannot be opened, has another size or cannot be read.
+bool ReadSettingsFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     if (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) != static_cast<long>(SETTINGS_RECORD_SIZE) ||
@@ -196,7 +193,6 @@ bool LoadSettingsFile(bool ask) {
         std::fclose(file);
         return false;
     }
-    // Read into a copy first, so a short read leaves the live record whole.
     SettingsRecord loaded;
     size_t n = std::fread(&loaded, 1, SETTINGS_RECORD_SIZE, file);
     std::fclose(file);
@@ -205,6 +201,18 @@ bool LoadSettingsFile(bool ask) {
     settings = loaded;
     ValidateAudioFormats();
     return true;
+}
+}  // namespace
+
+bool LoadSettingsFile(bool ask) {
+    if (!ask) return ReadSettingsFile(settingsPath);
+    char chosen[261] = {0};
+    FileDialogRequest request{"Open Settings File", SETTINGS_FILTERS_LOAD, "ini", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
+    if (!AskOpenFileName(request, chosen, sizeof(chosen))) return false;
+    // A file the user chose that cannot be taken over is reported; the record stays as it was.
+    if (ReadSettingsFile(chosen)) return true;
+    ShowMessage((std::string(SETTINGS_NOT_READ_MESSAGE) + "\n" + chosen).c_str(), MB_ICONHAND);
+    return false;
 }
 
 bool SaveSettingsFile(bool ask) {
@@ -246,6 +254,10 @@ void CaptureWindowPlacements() {
 
 void LoadOrCreateSettingsAtStartup() {
     if (LoadSettingsFile(false)) return;
+    // A file that is there but unusable is replaced by the defaults below: say so.
+    std::error_code error;
+    if (std::filesystem::exists(settingsPath, error))
+        ShowMessage((std::string(SETTINGS_DEFAULTS_MESSAGE) + "\n" + settingsPath).c_str(), MB_ICONEXCLAMATION);
     WorkArea area = GetWorkArea();
     int32_t halfWidth = (area.right - area.left) / 2;
     int32_t quarterHeight = (area.bottom - area.top) / 4;

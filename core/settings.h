@@ -198,8 +198,10 @@ void SanitizeSettings(SettingsRecord& record);
 // Clamps and snaps both channels' parameters to their grid and fills workingParameters.
 void QuantizeSettings(bool rateChanged);
 
-// Reads the default settings file (ask false) or a file chosen in the open dialog (ask true).
+// Reads the default settings file (ask false) or a file chosen in the open dialog (ask true). A
+// chosen file that cannot be read or has the wrong size is reported with SETTINGS_NOT_READ_MESSAGE.
 bool LoadSettingsFile(bool ask);
+constexpr const char* SETTINGS_NOT_READ_MESSAGE = "Settings file could not be read:";
 
 // Writes the record to the default settings file (ask false) or to a file chosen in the save dialog.
 bool SaveSettingsFile(bool ask);
@@ -208,8 +210,9 @@ bool SaveSettingsFile(bool ask);
 void CaptureWindowPlacements();
 
 // Start-up: load the settings file or, when that fails, lay the windows out on the work area and
-// write a default file.
+// write a default file (an unusable file that was there is reported with SETTINGS_DEFAULTS_MESSAGE).
 void LoadOrCreateSettingsAtStartup();
+constexpr const char* SETTINGS_DEFAULTS_MESSAGE = "Settings file not usable, default settings are used:";
 
 // Paths of the settings file and the help document (see the README for the rules).
 void InitialiseSettingsPaths();

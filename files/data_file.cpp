@@ -3,7 +3,9 @@
 #include "files/data_file.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "acquisition/audio_interface.h"
 #include "acquisition/pulse_shape.h"
@@ -184,7 +186,12 @@ bool ReadOpenedFile(InputFile& file, bool fullSettings, bool shapeAcquisition, c
 // The open path from opening the file on. A file that cannot be opened ends it silently.
 void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcquisition) {
     InputFile file;
-    if (!OpenInputFile(file, path)) return;
+    if (!OpenInputFile(file, path)) {
+        // Nothing under that name is no choice of the user's; something there that cannot be read is.
+        std::error_code error;
+        if (std::filesystem::exists(path, error)) ReportReadFailure(path);
+        return;
+    }
     if (!ReadOpenedFile(file, fullSettings, shapeAcquisition, path + nameOffset))
         ShowMessage(WRONG_FORMAT_MESSAGE, MB_ICONHAND);
     file.stream.close();

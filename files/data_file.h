@@ -4,7 +4,8 @@
 // "&Open", "&Load Data", "Obtain &Pulse Shape from Sound File" and the command-line or dropped file
 // (command 33000, with the path in the file-name buffer). Runs only while RS_FILES_ALLOWED is set.
 // Every structural problem shows "Wrong format or file is corrupted"; the store then holds no
-// pulses if its capacities had changed already. A file that cannot be opened is ignored.
+// pulses if its capacities had changed already. A missing file is ignored; one that is there but
+// cannot be read (a folder, no permission) is reported with "File could not be read:".
 void OpenFileCommand(int window, int command);
 
 // "&Save": asks for a data file name; while acquiring the file is written again at Stop.

@@ -10,3 +10,9 @@ void ReportWriteFailure(const char* path) {
     text += path ? path : "";
     ShowMessage(text.c_str(), MB_ICONHAND);
 }
+
+void ReportReadFailure(const char* path) {
+    std::string text = "File could not be read:\n";
+    text += path ? path : "";
+    ShowMessage(text.c_str(), MB_ICONHAND);
+}
