@@ -1,7 +1,7 @@
 // tik-scale: the largest acquisition the store allows, end to end — fill 100,000,000 pulses per
 // channel (4.8 GB), full recompute, save, reopen, exports — with the time and peak memory of each
-// step and a check of every record read back; and a plain WAV file near the 4 GB limit of its
-// 32-bit sizes, written by the pulse generator, for a replay through tik-cli.
+// step and a check of every record read back; a plain WAV file near the 4 GB limit of its 32-bit
+// sizes, written by the pulse generator, for a replay through tik-cli; and the soak's reference run.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -20,6 +20,7 @@
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
+#include "tools/scale_soak.h"
 #include "ui/commands.h"
 #include "ui/startup.h"
 
@@ -226,8 +227,10 @@ int main(int argc, char** argv) {
         if (bytes <= 0 || bytes > 4294967295LL - 36) return Fail("data bytes: 1 to 4294967259"), 2;
         return RunWav(argv[2], static_cast<uint64_t>(bytes)) ? 0 : 1;
     }
+    if (argc == 4 && std::strcmp(argv[1], "generator") == 0) return RunGeneratorReference(argc, argv);
     std::fprintf(stderr,
                  "usage: tik-scale store DIR PULSES_PER_CHANNEL   fill, recompute, save, reopen, export in DIR\n"
-                 "       tik-scale wav FILE DATA_BYTES              write a 16-bit mono 384 kHz generator WAV\n");
+                 "       tik-scale wav FILE DATA_BYTES              write a 16-bit mono 384 kHz generator WAV\n"
+                 "       tik-scale generator SETTINGS.ini OUT.pls   the generator through the scripted device\n");
     return 2;
 }
