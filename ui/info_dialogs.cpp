@@ -8,13 +8,9 @@
 namespace {
 int informationSource = 0;
 
-bool AboutProcedure(int dialog, DialogEvent event, int control) {
+// Both dialogs end with OK, Cancel (Escape) and the close box; About also with a click anywhere.
+bool EndOnButtons(int dialog, DialogEvent event, int control) {
     switch (event) {
-        case DLG_INIT:
-            return true;
-        case DLG_CLICK:
-            EndDialog(dialog, 1);
-            return true;
         case DLG_COMMAND:
             if (control == IDOK || control == IDCANCEL) EndDialog(dialog, control);
             return true;
@@ -26,20 +22,21 @@ bool AboutProcedure(int dialog, DialogEvent event, int control) {
     }
 }
 
-bool InformationProcedure(int dialog, DialogEvent event, int control) {
-    switch (event) {
-        case DLG_INIT:
-            SetDialogItemText(dialog, IDC_INFORMATION_TEXT, informationText[informationSource]);
-            return true;
-        case DLG_COMMAND:
-            if (control == IDOK || control == IDCANCEL) EndDialog(dialog, control);
-            return true;
-        case DLG_CLOSE:
-            EndDialog(dialog, IDCANCEL);
-            return true;
-        default:
-            return false;
+bool AboutProcedure(int dialog, DialogEvent event, int control) {
+    if (event == DLG_INIT) return true;
+    if (event == DLG_CLICK) {
+        EndDialog(dialog, 1);
+        return true;
     }
+    return EndOnButtons(dialog, event, control);
+}
+
+bool InformationProcedure(int dialog, DialogEvent event, int control) {
+    if (event == DLG_INIT) {
+        SetDialogItemText(dialog, IDC_INFORMATION_TEXT, informationText[informationSource]);
+        return true;
+    }
+    return EndOnButtons(dialog, event, control);
 }
 }  // namespace
 

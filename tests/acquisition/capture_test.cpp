@@ -22,39 +22,16 @@
 #include "ui/startup.h"
 
 namespace {
-// Half a second of 16-bit stereo at 48000 Hz with rectangular pulses of 40 % full scale, 8 frames
-// long, every `spacing` frames from `first` on, in both channels.
-std::vector<uint8_t> PulseBlock(int frames, int first, int spacing) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(frames) * 4, 0);
-    for (int f = first; f + 8 <= frames; f += spacing)
-        for (int j = 0; j < 8; ++j)
-            for (int c = 0; c < 2; ++c) {
-                int16_t value = 13107;
-                std::memcpy(&bytes[static_cast<size_t>(f + j) * 4 + c * 2], &value, 2);
-            }
-    return bytes;
-}
-
-class CaptureTest : public TikTest {
+class CaptureTest : public ProgramTest {
 protected:
     void SetUp() override {
-        TikTest::SetUp();
-        setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
+        ProgramTest::SetUp();
         settings.inputChannels = 2;
-        SaveSettingsFile(false);
-        ASSERT_TRUE(StartProgram(nullptr));
-    }
-    void TearDown() override {
-        unsetenv("TIK_SETTINGS");
-        TikTest::TearDown();
+        StartWithSettings();
     }
     bool Deliver(int first = 100, int spacing = 1000) {
         std::vector<uint8_t> block = PulseBlock(24000, first, spacing);
         return ScriptedDeliverInput(block.data(), block.size());
-    }
-    bool Enabled(int command) {
-        auto it = Headless().menuEnabled.find(command);
-        return it != Headless().menuEnabled.end() && it->second;
     }
 };
 
@@ -70,8 +47,8 @@ TEST_F(CaptureTest, StartRunsBuffersThroughTheDetectorAndStopFinishes) {
     ASSERT_EQ(ScriptedAudio().inputQueue.size(), 4u);
     EXPECT_EQ(ScriptedAudio().inputQueue[0].length, 96000u);
     EXPECT_EQ(Headless().timers.count(TIMER_WATCHDOG), 1u);
-    EXPECT_TRUE(Enabled(IDM_STOP));
-    EXPECT_FALSE(Enabled(IDM_SAVE));
+    EXPECT_TRUE(MenuEnabled(IDM_STOP));
+    EXPECT_FALSE(MenuEnabled(IDM_SAVE));
 
     ASSERT_TRUE(Deliver());
     EXPECT_EQ(pulseCount[0], 24u);
@@ -87,8 +64,8 @@ TEST_F(CaptureTest, StartRunsBuffersThroughTheDetectorAndStopFinishes) {
     EXPECT_TRUE(runState & RS_DATA_READY);
     EXPECT_FALSE(ScriptedAudio().inputOpen);
     EXPECT_EQ(Headless().timers.count(TIMER_WATCHDOG), 0u);
-    EXPECT_TRUE(Enabled(IDM_SAVE));
-    EXPECT_TRUE(Enabled(IDM_EXPORT_HEIGHT));
+    EXPECT_TRUE(MenuEnabled(IDM_SAVE));
+    EXPECT_TRUE(MenuEnabled(IDM_EXPORT_HEIGHT));
     std::regex stopped(R"(<.* 0, \d{4}/\d\d/\d\d \d\d:\d\d:\d\d 1>)");
     EXPECT_TRUE(std::regex_match(std::string(settings.comments), stopped)) << settings.comments;
 }

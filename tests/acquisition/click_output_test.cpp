@@ -18,19 +18,13 @@
 #include "ui/startup.h"
 
 namespace {
-class ClickTest : public TikTest {
+class ClickTest : public ProgramTest {
 protected:
     void SetUp() override {
-        TikTest::SetUp();
-        setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
+        ProgramTest::SetUp();
         settings.inputChannels = 2;
         settings.outputChannels = 2;
-        SaveSettingsFile(false);
-        ASSERT_TRUE(StartProgram(nullptr));
-    }
-    void TearDown() override {
-        unsetenv("TIK_SETTINGS");
-        TikTest::TearDown();
+        StartWithSettings();
     }
     // n new left-channel pulses of half full scale, `spacing` frames apart, as one detector pass left them.
     void NewPulses(uint32_t n, int64_t spacing) {

@@ -1,6 +1,8 @@
 // The shared test fixture.
 #include "tests/support/test_support.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +11,7 @@
 #include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
 #include "ui/program_state.h"
+#include "ui/startup.h"
 
 void TikTest::SetUp() {
     HeadlessReset();
@@ -34,4 +37,36 @@ std::vector<unsigned char> TikTest::ReadFileBytes(const std::string& path) {
 void TikTest::WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void ProgramTest::SetUp() {
+    TikTest::SetUp();
+    settingsFile = TempPath("tik.ini");
+    setenv("TIK_SETTINGS", settingsFile.c_str(), 1);
+}
+
+void ProgramTest::TearDown() {
+    unsetenv("TIK_SETTINGS");
+    TikTest::TearDown();
+}
+
+void ProgramTest::StartWithSettings() {
+    ASSERT_TRUE(SaveSettingsFile(false));
+    Start();
+}
+
+void ProgramTest::Start(const char* commandLine) { ASSERT_TRUE(StartProgram(commandLine)); }
+
+bool ProgramTest::MenuEnabled(int command) {
+    auto it = Headless().menuEnabled.find(command);
+    return it != Headless().menuEnabled.end() && it->second;
+}
+
+std::vector<uint8_t> ProgramTest::PulseBlock(int frames, int first, int spacing) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(frames) * 4, 0);
+    const int16_t value = 13107;
+    for (int f = first; f + 8 <= frames; f += spacing)
+        for (int j = 0; j < 8; ++j)
+            for (int c = 0; c < 2; ++c) std::memcpy(&bytes[static_cast<size_t>(f + j) * 4 + c * 2], &value, 2);
+    return bytes;
 }

@@ -20,24 +20,7 @@
 #include "ui/startup.h"
 
 namespace {
-class AppTest : public TikTest {
-protected:
-    void SetUp() override {
-        TikTest::SetUp();
-        settingsFile = TempPath("tik.ini");
-        setenv("TIK_SETTINGS", settingsFile.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("TIK_SETTINGS");
-        TikTest::TearDown();
-    }
-    void Start() { ASSERT_TRUE(StartProgram(nullptr)); }
-    bool Enabled(int command) {
-        auto it = Headless().menuEnabled.find(command);
-        return it != Headless().menuEnabled.end() && it->second;
-    }
-    std::string settingsFile;
-};
+using AppTest = ProgramTest;
 
 std::vector<unsigned char> Bytes(const WaveFormat& format) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(&format);
@@ -59,17 +42,17 @@ TEST_F(AppTest, FirstStartWritesDefaultsAndShowsOnlyThePulsesView) {
     EXPECT_EQ(storeSize, 2000000u);
     for (int id : {IDM_START, IDM_CONTINUE, IDM_START_SHAPE, IDM_AUDIO_INTERFACE, IDM_PULSE_SHAPE,
                    IDM_LOAD_SETTINGS, IDM_OPEN, IDM_LOAD_DATA, IDM_OBTAIN_SHAPE})
-        EXPECT_TRUE(Enabled(id)) << id;
-    for (int id = IDM_SAVE; id <= IDM_EXPORT_COINCIDENT; ++id) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_TRUE(MenuEnabled(id)) << id;
+    for (int id = IDM_SAVE; id <= IDM_EXPORT_COINCIDENT; ++id) EXPECT_FALSE(MenuEnabled(id)) << id;
 }
 
 TEST_F(AppTest, WithoutAnInputDeviceTheCaptureItemsStayGrayed) {
     ScriptedAudio().inputDevices.clear();
     Start();
     for (int id : {IDM_START, IDM_CONTINUE, IDM_START_SHAPE, IDM_AUDIO_INTERFACE, IDM_PULSE_SHAPE, IDM_LOAD_SETTINGS})
-        EXPECT_FALSE(Enabled(id)) << id;
-    for (int id : {IDM_OPEN, IDM_LOAD_DATA, IDM_OBTAIN_SHAPE}) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id = IDM_SAVE; id <= IDM_EXPORT_COINCIDENT; ++id) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+    for (int id : {IDM_OPEN, IDM_LOAD_DATA, IDM_OBTAIN_SHAPE}) EXPECT_TRUE(MenuEnabled(id)) << id;
+    for (int id = IDM_SAVE; id <= IDM_EXPORT_COINCIDENT; ++id) EXPECT_FALSE(MenuEnabled(id)) << id;
 }
 
 TEST_F(AppTest, StoredSettingsAndHiddenWindowsSurviveARestart) {
