@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "acquisition/audio_interface.h"
+#include "acquisition/capture.h"
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
@@ -218,6 +219,8 @@ void OpenFileCommand(int, int command) {
     } else if (command != IDM_OPEN_NAMED_FILE) {
         return;
     }
+    // New data replace what a stalled capture would have continued into: no automatic restart.
+    KillTimer(TIMER_RESTART);
     // The shared buffer is also where dialog texts are read: keep the path apart while opening.
     char path[MAX_PATH_LENGTH + 1];
     AppendBounded(path, FileNameBuffer(), 0, MAX_PATH_LENGTH, MAX_PATH_LENGTH);

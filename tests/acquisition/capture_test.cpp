@@ -12,6 +12,7 @@
 #include "acquisition/capture.h"
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_store.h"
+#include "core/file_name.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
@@ -193,4 +194,14 @@ TEST_F(CaptureTest, RestartTimerActsOnlyWhileIdleWithADataFile) {
     SendCommand(WND_PULSES, IDM_STOP);
     HostTimer(TIMER_RESTART);  // no data file named: nothing starts
     EXPECT_FALSE(runState & RS_ACQUIRING);
+}
+
+TEST_F(CaptureTest, OpeningAFileCancelsAPendingRestart) {
+    SendCommand(WND_PULSES, IDM_START);
+    runState |= RS_AUTOSAVE;
+    HostTimer(TIMER_WATCHDOG);
+    ASSERT_EQ(Headless().timers.count(TIMER_RESTART), 1u);
+    ASSERT_TRUE(SetFileName(TempPath("missing.pls").c_str()));
+    SendCommand(WND_PULSES, IDM_OPEN_NAMED_FILE);
+    EXPECT_EQ(Headless().timers.count(TIMER_RESTART), 0u);
 }
