@@ -184,7 +184,7 @@ bool ReadOpenedFile(InputFile& file, bool fullSettings, bool shapeAcquisition, c
     return ReadDataFile(file, fullSettings, fileName);
 }
 
-// The open path from opening the file on. A file that cannot be opened ends it silently.
+// The open path from opening the file on. A missing file ends it silently.
 void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcquisition) {
     InputFile file;
     if (!OpenInputFile(file, path)) {
