@@ -45,7 +45,8 @@ std::vector<char> ReadBytes(const std::string& path) {
     if (!file) return bytes;
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
     std::fclose(file);
     return bytes;
 }
@@ -107,7 +108,8 @@ void DataFileSeeds() {
     settings.options[1].gaussianCorrelation = 1;
     settings.calibration[0][CALIBRATION_ROWS - 2] = {10.0, 0.8, 100.0};
     settings.roi[0][0] = {50, 120, 5.0, 12.0, 0, 0, 0, 0};
-    std::snprintf(settings.comments, sizeof(settings.comments), "%s", "<2024/01/02 03:04:05 0, 2024/01/02 04:04:05 3600>");
+    std::snprintf(settings.comments, sizeof(settings.comments), "%s",
+                  "<2024/01/02 03:04:05 0, 2024/01/02 04:04:05 3600>");
     FillStore(40, 25);
     std::string both = SeedPath("fuzz_data_file", "saved_both.pls");
     SaveDataFile(both);

@@ -48,16 +48,18 @@ int RunGeneratorReference(int argc, char** argv) {
         GeneratePulseFrames(generator, inputWaveFormat, block.data(), frames);
         if (!ScriptedDeliverInput(block.data(), block.size())) return 1;
         if (++buffers % 7200 == 0)
-            std::fprintf(stderr, "reference: %llu s, pulses %u + %u\n", static_cast<unsigned long long>(buffers / 2),
-                         pulseCount[0], pulseCount[1]);
+            std::fprintf(stderr, "reference: %llu s, pulses %u + %u\n",
+                         static_cast<unsigned long long>(buffers / 2), pulseCount[0], pulseCount[1]);
     }
     Headless().fileAnswers.push_back(argv[3]);
     SendCommand(WND_PULSES, IDM_SAVE);
-    std::printf("reference: %llu buffers, sampleClock %lld, stored %u + %u, generator started %llu + %llu (%llu pairs)\n",
-                static_cast<unsigned long long>(buffers), static_cast<long long>(sampleClock), pulseCount[0],
-                pulseCount[1], static_cast<unsigned long long>(generator.pulseCount[0]),
-                static_cast<unsigned long long>(generator.pulseCount[1]),
-                static_cast<unsigned long long>(generator.pairCount));
+    std::printf(
+        "reference: %llu buffers, sampleClock %lld, stored %u + %u, generator started %llu + %llu (%llu "
+        "pairs)\n",
+        static_cast<unsigned long long>(buffers), static_cast<long long>(sampleClock), pulseCount[0],
+        pulseCount[1], static_cast<unsigned long long>(generator.pulseCount[0]),
+        static_cast<unsigned long long>(generator.pulseCount[1]),
+        static_cast<unsigned long long>(generator.pairCount));
     for (const RecordedMessage& message : Headless().messages)
         std::fprintf(stderr, "message: %s\n", message.text.c_str());
     return Headless().messages.empty() ? 0 : 1;

@@ -26,8 +26,8 @@
 
 namespace {
 constexpr uint32_t RATE = 48000;
-constexpr int64_t SPACING = 48;         // frames between pulses of one channel: 1000 pulses/s
-constexpr uint32_t PAIR_EVERY = 5;      // every fifth pulse is coincident with its right partner
+constexpr int64_t SPACING = 48;     // frames between pulses of one channel: 1000 pulses/s
+constexpr uint32_t PAIR_EVERY = 5;  // every fifth pulse is coincident with its right partner
 constexpr double WAV_SECONDS_LIMIT = 1e6;
 
 using Clock = std::chrono::steady_clock;
@@ -62,7 +62,9 @@ PulseRecord Expected(int c, uint32_t i) {
     return p;
 }
 
-bool SameRecord(const PulseRecord& a, const PulseRecord& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+bool SameRecord(const PulseRecord& a, const PulseRecord& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+}
 
 bool Fail(const char* what) {
     std::fprintf(stderr, "tik-scale: %s\n", what);
@@ -103,7 +105,8 @@ bool NoMessages(const char* step) {
 void PrintSeries(const char* when) {
     std::printf("%s: pulses %u + %u, sampleClock %lld (2^32 = 4294967296), filtered %d, entries", when,
                 pulseCount[0], pulseCount[1], static_cast<long long>(sampleClock), filteredPulseCount);
-    for (int s = SERIES_RATE_TIME; s <= SERIES_HEIGHT; ++s) std::printf(" %lld", static_cast<long long>(entryCount[s]));
+    for (int s = SERIES_RATE_TIME; s <= SERIES_HEIGHT; ++s)
+        std::printf(" %lld", static_cast<long long>(entryCount[s]));
     std::printf(", dataLength");
     for (int w = 0; w <= 5; ++w) std::printf(" %lld", static_cast<long long>(dataLength[w]));
     std::printf("\n");
@@ -111,7 +114,8 @@ void PrintSeries(const char* when) {
 
 // The height histogram holds one entry per selected pulse, and the analysis window covers all.
 bool SeriesCoverEveryPulse(uint32_t perChannel) {
-    if (filteredPulseCount != static_cast<int32_t>(perChannel)) return Fail("filtered pulse count is not the pulse count");
+    if (filteredPulseCount != static_cast<int32_t>(perChannel))
+        return Fail("filtered pulse count is not the pulse count");
     if (entryCount[SERIES_HEIGHT] != static_cast<int64_t>(perChannel))
         return Fail("height histogram does not hold every pulse");
     if (entryCount[SERIES_WIDTH] != static_cast<int64_t>(perChannel))
@@ -128,7 +132,8 @@ bool RunStore(const std::string& directory, uint32_t perChannel) {
         Step step("start-up, store allocation");
         if (!StartProgram(nullptr)) return Fail("start-up failed");
     }
-    if (pulseCapacity[0] != perChannel || pulseCapacity[1] != perChannel) return Fail("store not allocated in full");
+    if (pulseCapacity[0] != perChannel || pulseCapacity[1] != perChannel)
+        return Fail("store not allocated in full");
     std::printf("store: %u records, %.3f GB\n", storeSize, storeSize * 24.0 / 1e9);
     {
         Step step("fill (generated pulse stream)");
@@ -207,11 +212,13 @@ bool RunWav(const std::string& path, uint64_t bytes) {
     if (!(seconds > 0.0 && seconds < WAV_SECONDS_LIMIT)) return Fail("size out of range");
     {
         Step step("write the WAV file");
-        if (!WritePulseGeneratorWav(path.c_str(), parameters, format, seconds)) return Fail("cannot write the WAV file");
+        if (!WritePulseGeneratorWav(path.c_str(), parameters, format, seconds))
+            return Fail("cannot write the WAV file");
     }
     std::error_code error;
     std::printf("WAV file: %llu bytes, %.0f s, %.0f frames\n",
-                static_cast<unsigned long long>(std::filesystem::file_size(path, error)), seconds, seconds * 384000.0);
+                static_cast<unsigned long long>(std::filesystem::file_size(path, error)), seconds,
+                seconds * 384000.0);
     return true;
 }
 }  // namespace
@@ -219,18 +226,25 @@ bool RunWav(const std::string& path, uint64_t bytes) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "store") == 0) {
         long long perChannel = std::atoll(argv[3]);
-        if (perChannel < 10 || perChannel > MAX_PULSES_PER_CHANNEL) return Fail("pulses per channel: 10 to 100000000"), 2;
+        if (perChannel < 10 || perChannel > MAX_PULSES_PER_CHANNEL) {
+            Fail("pulses per channel: 10 to 100000000");
+            return 2;
+        }
         return RunStore(argv[2], static_cast<uint32_t>(perChannel)) ? 0 : 1;
     }
     if (argc == 4 && std::strcmp(argv[1], "wav") == 0) {
         long long bytes = std::atoll(argv[3]);
-        if (bytes <= 0 || bytes > 4294967295LL - 36) return Fail("data bytes: 1 to 4294967259"), 2;
+        if (bytes <= 0 || bytes > 4294967295LL - 36) {
+            Fail("data bytes: 1 to 4294967259");
+            return 2;
+        }
         return RunWav(argv[2], static_cast<uint64_t>(bytes)) ? 0 : 1;
     }
     if (argc == 4 && std::strcmp(argv[1], "generator") == 0) return RunGeneratorReference(argc, argv);
-    std::fprintf(stderr,
-                 "usage: tik-scale store DIR PULSES_PER_CHANNEL   fill, recompute, save, reopen, export in DIR\n"
-                 "       tik-scale wav FILE DATA_BYTES              write a 16-bit mono 384 kHz generator WAV\n"
-                 "       tik-scale generator SETTINGS.ini OUT.pls   the generator through the scripted device\n");
+    std::fprintf(
+        stderr,
+        "usage: tik-scale store DIR PULSES_PER_CHANNEL   fill, recompute, save, reopen, export in DIR\n"
+        "       tik-scale wav FILE DATA_BYTES              write a 16-bit mono 384 kHz generator WAV\n"
+        "       tik-scale generator SETTINGS.ini OUT.pls   the generator through the scripted device\n");
     return 2;
 }

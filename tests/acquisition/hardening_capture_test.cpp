@@ -39,7 +39,7 @@ std::vector<uint8_t> PulseBlock() {
 }
 
 class CaptureFaultTest : public TikTest {
-protected:
+  protected:
     void SetUp() override {
         TikTest::SetUp();
         setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
@@ -72,7 +72,8 @@ protected:
         return count;
     }
     static bool SameRecords(const std::vector<PulseRecord>& a, const std::vector<PulseRecord>& b) {
-        return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(PulseRecord)) == 0);
+        return a.size() == b.size() &&
+               (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(PulseRecord)) == 0);
     }
 };
 
@@ -97,7 +98,8 @@ TEST_F(CaptureFaultTest, InputDeviceVanishingWithoutDataFileKeepsThePulsesAndTel
     std::vector<unsigned char> file = ReadFileBytes(path);
     EXPECT_EQ(file.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * (left.size() + right.size()));
     EXPECT_EQ(FileLeftCount(file), left.size());
-    EXPECT_EQ(std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, left.data(), left.size() * sizeof(PulseRecord)), 0);
+    EXPECT_EQ(
+        std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, left.data(), left.size() * sizeof(PulseRecord)), 0);
 }
 
 TEST_F(CaptureFaultTest, InputDeviceVanishingWithDataFileResumesWhenItReturnsAndTheFileHoldsEveryPulse) {
@@ -122,7 +124,8 @@ TEST_F(CaptureFaultTest, InputDeviceVanishingWithDataFileResumesWhenItReturnsAnd
     }
     std::vector<PulseRecord> waiting = Records(0);
     ASSERT_GE(waiting.size(), before.size());
-    EXPECT_TRUE(SameRecords(std::vector<PulseRecord>(waiting.begin(), waiting.begin() + before.size()), before));
+    EXPECT_TRUE(
+        SameRecords(std::vector<PulseRecord>(waiting.begin(), waiting.begin() + before.size()), before));
 
     // Back: the restart appends to the same acquisition with later times.
     ScriptedAudio().failInputOpen = false;
@@ -137,7 +140,9 @@ TEST_F(CaptureFaultTest, InputDeviceVanishingWithDataFileResumesWhenItReturnsAnd
     SendCommand(WND_PULSES, IDM_STOP);
     std::vector<unsigned char> file = ReadFileBytes(path);
     ASSERT_EQ(FileLeftCount(file), after.size());
-    EXPECT_EQ(std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, after.data(), after.size() * sizeof(PulseRecord)), 0);
+    EXPECT_EQ(
+        std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, after.data(), after.size() * sizeof(PulseRecord)),
+        0);
     // The comment tells when the capture was resumed: a start stamp for the Start and the restart.
     std::string comment = settings.comments;
     EXPECT_EQ(std::count(comment.begin(), comment.end(), '<'), 2);

@@ -16,7 +16,10 @@ TEST_F(PasteParserTest, ShapeTextEndsAtItsLengthOrAtAZeroByte) {
     const char unterminated[] = {'1', '2'};
     ASSERT_EQ(ParsePulseShapePaste(unterminated, 1, values), 1);
     EXPECT_EQ(values[0], 1.0);
-    std::string withZero("5\r\n6\0" "7\r\n8\r\n", 11);
+    std::string withZero(
+        "5\r\n6\0"
+        "7\r\n8\r\n",
+        11);
     ASSERT_EQ(ParsePulseShapePaste(withZero.data(), withZero.size(), values), 2);
     EXPECT_EQ(values[1], 6.0);
     EXPECT_EQ(ParsePulseShapePaste("", 0, values), 0);

@@ -39,7 +39,7 @@ Bytes MonoPulseBlock() {
 }
 
 class FileFaultTest : public FilesTest {
-protected:
+  protected:
     void Deliver(int buffers) {
         Bytes block = MonoPulseBlock();
         for (int i = 0; i < buffers; ++i) ASSERT_TRUE(ScriptedDeliverInput(block.data(), block.size()));
@@ -103,7 +103,9 @@ TEST_F(FileFaultTest, DiskFullDuringHourlyAndFinalWritesKeepsThePreviousFileAndT
     EXPECT_EQ(Headless().messages.size(), 2u);
     std::vector<unsigned char> last = ReadFileBytes(path);
     ASSERT_EQ(last.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * captured.size());
-    EXPECT_EQ(std::memcmp(last.data() + DATA_FILE_HEADER_SIZE, captured.data(), captured.size() * sizeof(PulseRecord)), 0);
+    EXPECT_EQ(std::memcmp(last.data() + DATA_FILE_HEADER_SIZE, captured.data(),
+                          captured.size() * sizeof(PulseRecord)),
+              0);
 }
 
 TEST_F(FileFaultTest, DamagedDataFilesAreRefusedWithAMessageAndTheLoadedDataStay) {
@@ -114,8 +116,8 @@ TEST_F(FileFaultTest, DamagedDataFilesAreRefusedWithAMessageAndTheLoadedDataStay
 
     struct Damage {
         const char* name;
-        size_t keep;       // bytes kept from the start of the good file
-        size_t extra;      // zero bytes added after them
+        size_t keep;   // bytes kept from the start of the good file
+        size_t extra;  // zero bytes added after them
     } damages[] = {
         {"one-record-short.pls", bytes.size() - 24, 0},
         {"one-byte-short.pls", bytes.size() - 1, 0},
@@ -250,7 +252,8 @@ TEST_F(FileFaultTest, UnterminatedCommentAndUnitsInALoadedFileStayInsideTheirFie
 
         // The dialogs show them, and a continued capture's stamps stay within the field.
         SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-        EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_COMMENTS).size(), static_cast<size_t>(COMMENT_CAPACITY - 1));
+        EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_COMMENTS).size(),
+                  static_cast<size_t>(COMMENT_CAPACITY - 1));
         SendCommand(WND_PULSES, IDM_CALIBRATION);
         EXPECT_EQ(HeadlessItemText(IDD_CALIBRATION, IDC_CALIBRATION_UNITS_LEFT), std::string(30, 'u'));
         SendCommand(WND_PULSES, IDM_CONTINUE);

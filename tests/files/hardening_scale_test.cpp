@@ -20,7 +20,7 @@ namespace {
 constexpr int64_t TWO_POW_32 = int64_t{1} << 32;
 
 class ScaleEdgeTest : public FilesTest {
-protected:
+  protected:
     // Half a second of 16-bit mono at 48000 Hz with 24 pulses, at frames 100, 1100, ...
     void Deliver(int buffers) {
         Bytes bytes(48000, 0);
