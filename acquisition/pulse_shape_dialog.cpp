@@ -92,7 +92,8 @@ int ParsePulseShapePaste(const char* text, size_t length, double values[SHAPE_PO
             token[tokenLength] = '\0';
             if (tokensInRow == 0) {
                 double value = ParseNumber(token, tokenLength);
-                values[row] = value < -POINT_LIMIT ? -POINT_LIMIT : (value > POINT_LIMIT ? POINT_LIMIT : value);
+                values[row] = value < -POINT_LIMIT ? -POINT_LIMIT
+                                                   : (value > POINT_LIMIT ? POINT_LIMIT : value);
                 filled = row + 1;
             }
             ++tokensInRow;
