@@ -59,11 +59,11 @@ std::string HeightExport(const std::vector<PulseRecord>& pulses, uint32_t binUni
 }
 
 Bytes Recording(ReferencePulses* reference) {
-    WavSpec spec;
-    spec.sampleRate = 48000;
-    spec.samples = SamplesAsBytes(PulseTrain(2, 144000, RandomPulses(2, 144000, 60, 11)));
-    *reference = ReferenceThresholdDetect(spec.samples, 2, 2, DEFAULT_THRESHOLD);
-    return WavBytes(spec);
+    WavRecipe recipe;
+    recipe.sampleRate = 48000;
+    recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, RandomPulses(2, 144000, 60, 11)));
+    *reference = ReferenceThresholdDetect(recipe.samples, 2, 2, DEFAULT_THRESHOLD);
+    return WavBytes(recipe);
 }
 
 TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {

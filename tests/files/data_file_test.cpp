@@ -72,7 +72,7 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
     EXPECT_EQ(FormatErrors(), 1);
 
     // An old "Puls" file of 200 left pulses: 4120 + 4800 bytes, input "Left".
-    DataFileSpec old;
+    DataFileRecipe old;
     old.magic = "Puls";
     old.left = MakeRecords(200, 3);
     old.sampleClock = 50000;
@@ -88,20 +88,20 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
     EXPECT_GE(settings.channel[1].maxPulses, 200);
 
     // A "Puls" file of 10 pulses is 4360 bytes, shorter than the 7216 read first: refused.
-    DataFileSpec tiny = old;
+    DataFileRecipe tiny = old;
     tiny.left = MakeRecords(10, 4);
     OpenWith(IDM_OPEN, MakeFile("tiny.pls", DataFileBytes(tiny)));
     EXPECT_EQ(FormatErrors(), 2);
 
     // Unknown magic, one byte too many, counts that would need 100 GB.
-    DataFileSpec wrongMagic;
+    DataFileRecipe wrongMagic;
     wrongMagic.magic = "PULX";
     OpenWith(IDM_OPEN, MakeFile("magic.pls", DataFileBytes(wrongMagic)));
-    DataFileSpec longer;
+    DataFileRecipe longer;
     longer.left = MakeRecords(5, 5);
     longer.sizeDelta = 1;
     OpenWith(IDM_OPEN, MakeFile("longer.pls", DataFileBytes(longer)));
-    Bytes huge = DataFileBytes(DataFileSpec());
+    Bytes huge = DataFileBytes(DataFileRecipe());
     uint32_t many = 0xFFFFFFFFu;
     std::memcpy(huge.data() + 4, &many, 4);
     std::memcpy(huge.data() + 8, &many, 4);
@@ -152,37 +152,37 @@ TEST_F(DataFileTest, OpenTakesTheSettingsAndLoadDataOnlyCapacitiesAndChannels) {
 }
 
 TEST_F(DataFileTest, SampleRateComesFromTheReservedFieldWhenPlausible) {
-    DataFileSpec spec;
-    spec.left = MakeRecords(3, 8);
-    spec.rateIndex = 1;
-    spec.reserved = 44100;
-    OpenWith(IDM_OPEN, MakeFile("a.pls", DataFileBytes(spec)));
+    DataFileRecipe recipe;
+    recipe.left = MakeRecords(3, 8);
+    recipe.rateIndex = 1;
+    recipe.reserved = 44100;
+    OpenWith(IDM_OPEN, MakeFile("a.pls", DataFileBytes(recipe)));
     EXPECT_EQ(dataSampleRate, 44100u);
-    spec.reserved = 0;
-    spec.rateIndex = 5;
-    OpenWith(IDM_OPEN, MakeFile("b.pls", DataFileBytes(spec)));
+    recipe.reserved = 0;
+    recipe.rateIndex = 5;
+    OpenWith(IDM_OPEN, MakeFile("b.pls", DataFileBytes(recipe)));
     EXPECT_EQ(dataSampleRate, 192000u);
-    spec.reserved = 4000000000u;
-    spec.rateIndex = 0;
-    OpenWith(IDM_OPEN, MakeFile("c.pls", DataFileBytes(spec)));
+    recipe.reserved = 4000000000u;
+    recipe.rateIndex = 0;
+    OpenWith(IDM_OPEN, MakeFile("c.pls", DataFileBytes(recipe)));
     EXPECT_EQ(dataSampleRate, 44100u);
     // Versions 20 to 24 use only the rate index; their reserved field means nothing.
-    spec.version = 22;
-    spec.reserved = 12345;
-    spec.rateIndex = 3;
-    OpenWith(IDM_OPEN, MakeFile("d.pls", DataFileBytes(spec)));
+    recipe.version = 22;
+    recipe.reserved = 12345;
+    recipe.rateIndex = 3;
+    OpenWith(IDM_OPEN, MakeFile("d.pls", DataFileBytes(recipe)));
     EXPECT_EQ(dataSampleRate, 96000u);
     EXPECT_EQ(FormatErrors(), 0);
-    spec.rateIndex = 8;
-    OpenWith(IDM_OPEN, MakeFile("e.pls", DataFileBytes(spec)));
-    spec.version = 25;
-    spec.rateIndex = -1;
-    OpenWith(IDM_OPEN, MakeFile("f.pls", DataFileBytes(spec)));
+    recipe.rateIndex = 8;
+    OpenWith(IDM_OPEN, MakeFile("e.pls", DataFileBytes(recipe)));
+    recipe.version = 25;
+    recipe.rateIndex = -1;
+    OpenWith(IDM_OPEN, MakeFile("f.pls", DataFileBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 2);
 
     // A replay at a rate outside the table is saved and reopened with that rate.
     dataSampleRate = 22050;
-    spec = DataFileSpec();
+    recipe = DataFileRecipe();
     std::string saved = TempPath("replayed.pls");
     SaveAs(saved);
     dataSampleRate = 48000;
@@ -192,20 +192,20 @@ TEST_F(DataFileTest, SampleRateComesFromTheReservedFieldWhenPlausible) {
 
 TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
     // maxPulses of 10 in the file, but 50 left pulses: the capacities are raised.
-    DataFileSpec spec;
-    spec.left = MakeRecords(50, 9);
-    spec.maxPulses[0] = spec.maxPulses[1] = 10;
+    DataFileRecipe recipe;
+    recipe.left = MakeRecords(50, 9);
+    recipe.maxPulses[0] = recipe.maxPulses[1] = 10;
     settings.channel[0].maxPulses = settings.channel[1].maxPulses = 10;
     AllocatePulseStore(true, true);
-    OpenWith(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(spec)));
+    OpenWith(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 0);
     EXPECT_GE(pulseCapacity[0], 50u);
-    ExpectStoreHolds(spec.left, {});
+    ExpectStoreHolds(recipe.left, {});
 
     // An absurd capacity is clamped before allocating; when the store cannot be had, the default
     // store takes over and a file that does not fit it is refused with an empty store.
     SetPulseStoreAllocationLimit(2000000);
-    DataFileSpec absurd;
+    DataFileRecipe absurd;
     absurd.maxPulses[0] = absurd.maxPulses[1] = 1e300;
     absurd.left = MakeRecords(1000001, 10);
     OpenWith(IDM_OPEN, MakeFile("absurd.pls", DataFileBytes(absurd)));

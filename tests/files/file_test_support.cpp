@@ -72,20 +72,20 @@ Bytes SamplesAsBytes(const std::vector<int16_t>& samples) {
     return out;
 }
 
-Bytes WavBytes(const WavSpec& spec) {
-    uint16_t blockAlign = spec.blockAlign ? spec.blockAlign : static_cast<uint16_t>(spec.channels * spec.bytesPerSample);
+Bytes WavBytes(const WavRecipe& recipe) {
+    uint16_t blockAlign = recipe.blockAlign ? recipe.blockAlign : static_cast<uint16_t>(recipe.channels * recipe.bytesPerSample);
     Bytes format;
     PutText(format, "fmt ");
-    Put32(format, spec.formatChunkSize);
-    Put16(format, spec.formatTag);
-    Put16(format, spec.channels);
-    Put32(format, spec.sampleRate);
-    Put32(format, spec.sampleRate * blockAlign);
+    Put32(format, recipe.formatChunkSize);
+    Put16(format, recipe.formatTag);
+    Put16(format, recipe.channels);
+    Put32(format, recipe.sampleRate);
+    Put32(format, recipe.sampleRate * blockAlign);
     Put16(format, blockAlign);
-    Put16(format, static_cast<uint32_t>(spec.bytesPerSample * 8));
-    for (uint32_t i = 16; i < spec.formatChunkSize; ++i) format.push_back(0);
+    Put16(format, static_cast<uint32_t>(recipe.bytesPerSample * 8));
+    for (uint32_t i = 16; i < recipe.formatChunkSize; ++i) format.push_back(0);
     Bytes list;
-    if (spec.listChunk) {
+    if (recipe.listChunk) {
         PutText(list, "LIST");
         Put32(list, 13);
         PutText(list, "INFOISFT");
@@ -94,44 +94,44 @@ Bytes WavBytes(const WavSpec& spec) {
     }
     Bytes data;
     PutText(data, "data");
-    Put32(data, static_cast<uint32_t>(static_cast<int64_t>(spec.samples.size()) + spec.dataSizeDelta));
-    data.insert(data.end(), spec.samples.begin(), spec.samples.end());
+    Put32(data, static_cast<uint32_t>(static_cast<int64_t>(recipe.samples.size()) + recipe.dataSizeDelta));
+    data.insert(data.end(), recipe.samples.begin(), recipe.samples.end());
 
     Bytes out;
     PutText(out, "RIFF");
     size_t body = 4 + format.size() + list.size() + data.size();
-    Put32(out, static_cast<uint32_t>(static_cast<int64_t>(body) + spec.riffSizeDelta));
+    Put32(out, static_cast<uint32_t>(static_cast<int64_t>(body) + recipe.riffSizeDelta));
     PutText(out, "WAVE");
     const Bytes* order[3] = {&format, &list, &data};
-    if (spec.dataBeforeFormat) std::swap(order[0], order[2]);
+    if (recipe.dataBeforeFormat) std::swap(order[0], order[2]);
     for (const Bytes* part : order) out.insert(out.end(), part->begin(), part->end());
     return out;
 }
 
-Bytes DataFileBytes(const DataFileSpec& spec) {
-    uint32_t layoutSize = spec.magic == "Puls" ? 4120 : (spec.version == 0 ? 5928 : spec.headerSize);
+Bytes DataFileBytes(const DataFileRecipe& recipe) {
+    uint32_t layoutSize = recipe.magic == "Puls" ? 4120 : (recipe.version == 0 ? 5928 : recipe.headerSize);
     Bytes out(layoutSize > 7216 ? layoutSize : 7216, 0);
-    std::memcpy(out.data(), spec.magic.data(), 4);
-    PutAt(out, 4, static_cast<uint32_t>(spec.left.size()));
-    PutAt(out, 8, static_cast<uint32_t>(spec.right.size()));
-    PutAt(out, 12, spec.version);
-    PutAt(out, 16, spec.sampleClock);
-    PutAt(out, 24, spec.headerSize);
-    PutAt(out, 28, spec.reserved);
+    std::memcpy(out.data(), recipe.magic.data(), 4);
+    PutAt(out, 4, static_cast<uint32_t>(recipe.left.size()));
+    PutAt(out, 8, static_cast<uint32_t>(recipe.right.size()));
+    PutAt(out, 12, recipe.version);
+    PutAt(out, 16, recipe.sampleClock);
+    PutAt(out, 24, recipe.headerSize);
+    PutAt(out, 28, recipe.reserved);
     // A settings record as the program writes it, with the fields the reader looks at set.
     SettingsRecord record;
     SetDefaultSettings(record);
-    record.inputRateIndex = spec.rateIndex;
-    record.inputChannels = spec.inputChannels;
-    record.channel[0].maxPulses = spec.maxPulses[0];
-    record.channel[1].maxPulses = spec.maxPulses[1];
+    record.inputRateIndex = recipe.rateIndex;
+    record.inputChannels = recipe.inputChannels;
+    record.channel[0].maxPulses = recipe.maxPulses[0];
+    record.channel[1].maxPulses = recipe.maxPulses[1];
     std::memcpy(out.data() + 32, &record, sizeof(record));
     out.resize(layoutSize);
-    for (const auto* records : {&spec.left, &spec.right}) {
+    for (const auto* records : {&recipe.left, &recipe.right}) {
         const uint8_t* p = reinterpret_cast<const uint8_t*>(records->data());
         out.insert(out.end(), p, p + records->size() * sizeof(PulseRecord));
     }
-    out.resize(static_cast<size_t>(static_cast<int64_t>(out.size()) + spec.sizeDelta));
+    out.resize(static_cast<size_t>(static_cast<int64_t>(out.size()) + recipe.sizeDelta));
     return out;
 }
 

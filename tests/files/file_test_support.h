@@ -26,7 +26,7 @@ std::vector<int16_t> PulseTrain(int channels, int64_t frames, const std::vector<
 std::vector<TestPulse> RandomPulses(int channels, int64_t frames, int perChannel, uint32_t seed);
 
 // The parts of a WAV file; the defaults make a canonical 44-byte-header PCM file.
-struct WavSpec {
+struct WavRecipe {
     uint16_t formatTag = 1;
     uint16_t channels = 2;
     uint32_t sampleRate = 44100;
@@ -40,11 +40,11 @@ struct WavSpec {
     Bytes samples;                     // the data chunk's body
 };
 
-Bytes WavBytes(const WavSpec& spec);
+Bytes WavBytes(const WavRecipe& recipe);
 Bytes SamplesAsBytes(const std::vector<int16_t>& samples);
 
 // A data file: header fields and records (left ones first). headerSize 0: the layout's own size.
-struct DataFileSpec {
+struct DataFileRecipe {
     std::string magic = "PULS";
     uint32_t version = 25;
     uint32_t headerSize = 7216;
@@ -57,7 +57,7 @@ struct DataFileSpec {
     int64_t sizeDelta = 0;  // bytes added (or removed) at the end
 };
 
-Bytes DataFileBytes(const DataFileSpec& spec);
+Bytes DataFileBytes(const DataFileRecipe& recipe);
 
 // Records with increasing times and distinct contents.
 std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed);

@@ -37,9 +37,9 @@ TEST_F(ScaleEdgeTest, CountsWhoseRecordBytesWrapAroundIn32BitsAreRefused) {
     // 24 x (100000000 + 78956971) = 2^32 + 8: a 32-bit size would expect a file of 7216 + 8 bytes.
     const uint32_t counts[][2] = {{100000000u, 78956971u}, {78956971u, 100000000u}};
     for (const auto& c : counts) {
-        DataFileSpec spec;
-        spec.maxPulses[0] = spec.maxPulses[1] = 100000000.0;
-        Bytes bytes = DataFileBytes(spec);
+        DataFileRecipe recipe;
+        recipe.maxPulses[0] = recipe.maxPulses[1] = 100000000.0;
+        Bytes bytes = DataFileBytes(recipe);
         std::memcpy(&bytes[4], &c[0], 4);
         std::memcpy(&bytes[8], &c[1], 4);
         bytes.resize(bytes.size() + 8, 0);

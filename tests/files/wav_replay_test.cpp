@@ -31,7 +31,7 @@ std::vector<uint64_t> progressSeen;
 void RecordProgress(uint64_t done, uint64_t) { progressSeen.push_back(done); }
 
 TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
-    WavSpec stereo;
+    WavRecipe stereo;
     stereo.samples = SamplesAsBytes(PulseTrain(2, 88200, RandomPulses(2, 88200, 40, 1)));
     ReferencePulses reference = ReferenceThresholdDetect(stereo.samples, 2, 2, DEFAULT_THRESHOLD);
     ASSERT_GE(reference.channel[0].size(), 40u);
@@ -50,7 +50,7 @@ TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
     // One sample period of the file becomes the interval and width bin.
     EXPECT_NEAR(settings.channel[0].intervalBinSize, 1e6 / 44100, 1e-9);
 
-    WavSpec mono;
+    WavRecipe mono;
     mono.channels = 1;
     mono.sampleRate = 96000;
     mono.samples = SamplesAsBytes(PulseTrain(1, 50000, RandomPulses(1, 50000, 25, 2)));
@@ -63,28 +63,28 @@ TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
 }
 
 TEST_F(WavReplayTest, LongerFormatChunksAndChunksBeforeTheDataAreWalked) {
-    WavSpec plain;
+    WavRecipe plain;
     plain.samples = SamplesAsBytes(PulseTrain(2, 20000, RandomPulses(2, 20000, 10, 3)));
     ReferencePulses reference = ReferenceThresholdDetect(plain.samples, 2, 2, DEFAULT_THRESHOLD);
-    WavSpec eighteen = plain;
+    WavRecipe eighteen = plain;
     eighteen.formatChunkSize = 18;
-    WavSpec list = plain;
+    WavRecipe list = plain;
     list.listChunk = true;
-    for (const WavSpec* spec : {&eighteen, &list}) {
-        OpenWith(IDM_OPEN, MakeFile("walk.wav", WavBytes(*spec)));
+    for (const WavRecipe* recipe : {&eighteen, &list}) {
+        OpenWith(IDM_OPEN, MakeFile("walk.wav", WavBytes(*recipe)));
         EXPECT_EQ(FormatErrors(), 0);
         ExpectStoreMatches(reference);
     }
 }
 
 TEST_F(WavReplayTest, FilesThatDoNotFitAreRefusedBeforeAnythingChanges) {
-    WavSpec good;
+    WavRecipe good;
     good.samples = SamplesAsBytes(PulseTrain(2, 20000, RandomPulses(2, 20000, 10, 4)));
     OpenWith(IDM_OPEN, MakeFile("good.wav", WavBytes(good)));
     const uint32_t leftCount = pulseCount[0];
     ASSERT_GT(leftCount, 0u);
 
-    std::vector<WavSpec> bad(10, good);
+    std::vector<WavRecipe> bad(10, good);
     bad[0].formatTag = 3;                 // floating point
     bad[1].formatTag = 0xFFFE;            // extensible
     bad[2].channels = 3;
@@ -106,20 +106,20 @@ TEST_F(WavReplayTest, FilesThatDoNotFitAreRefusedBeforeAnythingChanges) {
 
 TEST_F(WavReplayTest, DataIsReplayedInBlocksUpToTheEndOfTheFile) {
     // 3000000 bytes: one block of 1536000 bytes and one of 1464000.
-    WavSpec spec;
-    spec.channels = 1;
-    spec.samples = SamplesAsBytes(PulseTrain(1, 1500000, RandomPulses(1, 1500000, 300, 5)));
-    ASSERT_EQ(spec.samples.size(), 3000000u);
-    ReferencePulses reference = ReferenceThresholdDetect(spec.samples, 1, 2, DEFAULT_THRESHOLD);
+    WavRecipe recipe;
+    recipe.channels = 1;
+    recipe.samples = SamplesAsBytes(PulseTrain(1, 1500000, RandomPulses(1, 1500000, 300, 5)));
+    ASSERT_EQ(recipe.samples.size(), 3000000u);
+    ReferencePulses reference = ReferenceThresholdDetect(recipe.samples, 1, 2, DEFAULT_THRESHOLD);
     progressSeen.clear();
     replayProgressHandler = RecordProgress;
-    OpenWith(IDM_OPEN, MakeFile("blocks.wav", WavBytes(spec)));
+    OpenWith(IDM_OPEN, MakeFile("blocks.wav", WavBytes(recipe)));
     EXPECT_EQ(progressSeen, (std::vector<uint64_t>{1536000, 3000000}));
     ExpectStoreMatches(reference);
 
     // A data chunk that claims 20 bytes more than the file holds (allowed by the chunk before it):
     // replayed up to the end without a message.
-    WavSpec early;
+    WavRecipe early;
     early.listChunk = true;
     early.dataSizeDelta = 20;
     early.samples = SamplesAsBytes(PulseTrain(2, 30000, RandomPulses(2, 30000, 10, 6)));
@@ -142,9 +142,9 @@ TEST_F(WavReplayTest, AReplayThatReachesALimitNeverWritesOverAnEarlierCapture) {
     auto saved = ReadFileBytes(capture);
 
     settings.channel[0].maxPulses = 10;
-    WavSpec spec;
-    spec.samples = SamplesAsBytes(PulseTrain(2, 40000, RandomPulses(2, 40000, 30, 7)));
-    OpenWith(IDM_OPEN, MakeFile("limit.wav", WavBytes(spec)));
+    WavRecipe recipe;
+    recipe.samples = SamplesAsBytes(PulseTrain(2, 40000, RandomPulses(2, 40000, 30, 7)));
+    OpenWith(IDM_OPEN, MakeFile("limit.wav", WavBytes(recipe)));
     EXPECT_EQ(pulseCount[0], 10u);
     EXPECT_EQ(ReadFileBytes(capture), saved);
     EXPECT_EQ(runState & (RS_ACQUIRING | RS_FILE_REPLAY | RS_AUTOSAVE), 0u);
@@ -162,13 +162,13 @@ TEST_F(WavReplayTest, PulseShapeFromAMonoFileRebuildsOnlyTheLeftTemplate) {
             samples[static_cast<size_t>(start + t)] = static_cast<int16_t>(13107 * value);
         }
     }
-    WavSpec spec;
-    spec.channels = 1;
-    spec.samples = SamplesAsBytes(samples);
+    WavRecipe recipe;
+    recipe.channels = 1;
+    recipe.samples = SamplesAsBytes(samples);
     const std::vector<double> right(settings.pulseShape[1], settings.pulseShape[1] + SHAPE_POINTS);
     auto peakOf = [](const double* shape) { return std::max_element(shape, shape + SHAPE_POINTS) - shape; };
 
-    OpenWith(IDM_OBTAIN_SHAPE, MakeFile("shape.wav", WavBytes(spec)));
+    OpenWith(IDM_OBTAIN_SHAPE, MakeFile("shape.wav", WavBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 0);
     EXPECT_EQ(Headless().fileDialogs.back().title, "Open Sound File to obtain Pulse Shape");
     EXPECT_EQ(Headless().fileDialogs.back().defaultExtension, "wav");
