@@ -182,6 +182,7 @@ const char* BatchUsage() {
            "    --device N|NAME                 the input device by number or by name\n"
            "    --seconds S                     the acquisition time; Ctrl+C (SIGINT) or SIGTERM also stops,\n"
            "                                    and the data file of --save is then written whole\n"
+           "  tik-cli --help | --version        this text, or the program's name and version\n"
            "options (applied in this order):\n"
            "  --settings FILE.ini               load this settings file first\n"
            "  --set NAME=VALUE                  change one setting before the run (repeatable), e.g.\n"

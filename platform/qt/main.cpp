@@ -1,5 +1,6 @@
 // Entry of the desktop program: `tik [FILE]` starts TIK and opens FILE; `tik --render DIR [FILE]`
-// starts without showing anything, opens FILE and paints the seven windows into DIR/window-N.png.
+// starts without showing anything, opens FILE and paints the seven windows into DIR/window-N.png;
+// `tik --help` and `tik --version` answer on standard output without starting anything.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -24,6 +25,28 @@ std::string JoinArguments(int first, int argc, char** argv) {
         path += argv[i];
     }
     return path;
+}
+
+constexpr const char* USAGE =
+    "usage: tik [FILE]                 start TIK; FILE (a data file .pls or a WAV recording) is opened\n"
+    "       tik --render DIR [FILE]    open FILE without a display and paint the seven windows into\n"
+    "                                  DIR/window-0.png ... DIR/window-6.png\n"
+    "       tik --help                 this text\n"
+    "       tik --version              the program's name and version\n"
+    "The settings file is tik.ini beside the program (or ~/.config/tik/tik.ini); TIK_SETTINGS names\n"
+    "another one. The batch tool tik-cli runs the same analysis without a display.\n";
+
+// --help and --version are answered before Qt starts, so they work without a display.
+bool AnswerInformationRequest(int argc, char** argv, int* status) {
+    if (argc != 2) return false;
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+        std::fputs(USAGE, stdout);
+    else if (std::strcmp(argv[1], "--version") == 0)
+        std::fputs("tik " TIK_VERSION "\n", stdout);
+    else
+        return false;
+    *status = std::fflush(stdout) == 0 ? 0 : 1;
+    return true;
 }
 
 bool RenderRequested(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "--render") == 0; }
@@ -58,6 +81,8 @@ int Render(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    int status = 0;
+    if (AnswerInformationRequest(argc, argv, &status)) return status;
     bool render = RenderRequested(argc, argv);
     // Rendering needs no display; a platform chosen by the user is kept.
     if (render && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -110,6 +110,16 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     EXPECT_GT(subtracted.size(), 100u);
 }
 
+TEST_F(CliTest, HelpAndVersionAnswerOnStandardOutput) {
+    ASSERT_EQ(Run("--help"), 0);
+    EXPECT_EQ(output.rfind("usage:", 0), 0u) << output;
+    EXPECT_NE(output.find("tik-cli replay IN.wav"), std::string::npos);
+    EXPECT_EQ(errors, "");
+    ASSERT_EQ(Run("--version"), 0);
+    EXPECT_EQ(output, "tik-cli " TIK_VERSION "\n");
+    EXPECT_EQ(Run("--version extra"), 2);
+}
+
 TEST_F(CliTest, RefusedFilesAndBadCommandLinesFail) {
     WriteFileBytes(TempPath("corrupt.pls"), std::vector<unsigned char>(9000, 'P'));
     EXPECT_EQ(Run("open corrupt.pls --summary"), 1);

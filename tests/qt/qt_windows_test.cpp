@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <cstdio>
 #include <functional>
 #include <QImage>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
+#include <string>
 #include <thread>
 
 #include "platform/canvas.h"
@@ -570,6 +572,27 @@ TEST(QtKeys, CodesOfKeysWithoutAMeaningAreZero) {
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Control), VK_CONTROL);
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Egrave), 0);
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_unknown), 0);
+}
+
+// The program answers --help and --version on standard output and returns, even without a display.
+TEST(QtProgram, HelpAndVersionAnswerWithoutADisplay) {
+    auto run = [](const char* argument, int* status) {
+        std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") + TIK_PATH +
+                              "' " + argument + " 2>/dev/null";
+        std::string output;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[256];
+        while (pipe && std::fgets(buffer, sizeof(buffer), pipe)) output += buffer;
+        *status = pipe ? pclose(pipe) : -1;
+        return output;
+    };
+    int status = -1;
+    std::string help = run("--help", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(help.rfind("usage: tik [FILE]", 0), 0u) << help;
+    EXPECT_NE(help.find("--render DIR"), std::string::npos);
+    EXPECT_EQ(run("--version", &status), "tik " TIK_VERSION "\n");
+    EXPECT_EQ(status, 0);
 }
 
 }  // namespace
