@@ -145,7 +145,6 @@ void SanitizeSettings(SettingsRecord& record) {
     if (record.outputChannels > 2) record.outputChannels = 0;
     if (record.channelSelection < 0 || record.channelSelection > 5) record.channelSelection = 0;
     for (int c = 0; c < 2; ++c) {
-        if (record.calibrationMode[c] > 2) record.calibrationMode[c] = 0;
         if (!TextTerminated(record.quantityUnits[c], QUANTITY_UNITS_CAPACITY))
             record.quantityUnits[c][QUANTITY_UNITS_CAPACITY - 1] = '\0';
     }

@@ -191,8 +191,9 @@ constexpr double HEIGHT_SCALE = 21474836.47;
 void SetDefaultSettings(SettingsRecord& record);
 
 // Range-checks values that the program indexes with (rate, bits, format and channel codes, channel
-// selection, calibration modes, text terminators); out-of-range values fall back to their defaults.
-// A record that is already valid is left byte for byte unchanged.
+// selection, text terminators); out-of-range values fall back to their defaults. A calibration mode
+// beyond the list is kept: it maps heights unchanged. A record that is already valid is left byte
+// for byte unchanged.
 void SanitizeSettings(SettingsRecord& record);
 
 // Clamps and snaps both channels' parameters to their grid and fills workingParameters.

@@ -192,7 +192,7 @@ TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
     EXPECT_EQ(settings.outputFormat, 0);
     EXPECT_EQ(settings.inputChannels, 0u);
     EXPECT_EQ(settings.channelSelection, 0);
-    EXPECT_EQ(settings.calibrationMode[1], 0);
+    EXPECT_EQ(settings.calibrationMode[1], 5);  // kept: a mode beyond the list maps heights unchanged
     EXPECT_EQ(std::strlen(settings.comments), 994u);
     EXPECT_EQ(std::strlen(settings.quantityUnits[0]), 30u);
 }
