@@ -150,10 +150,13 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     if (runState & RS_DAQ_DIALOG_OPEN) SendDialogEvent(IDD_DAQ, DLG_INIT, 0);
     if (runState & RS_CALIBRATION_DIALOG_OPEN) SendDialogEvent(IDD_CALIBRATION, DLG_INIT, 0);
     // A whole record also brings filter limits and templates: an open dialog of either would
-    // otherwise apply its stale values over them.
+    // otherwise apply its stale values over them. The filter dialog shows widths at the data sample
+    // rate, which every file may change.
     if (fullSettings && layout.kind == DATA_FILE_CURRENT) {
         if (runState & RS_FILTER_DIALOG_OPEN) SendDialogEvent(IDD_ADVANCED_FILTER, DLG_INIT, 0);
         RefreshPulseShapeDialog();
+    } else if (runState & RS_FILTER_DIALOG_OPEN) {
+        SendDialogEvent(IDD_ADVANCED_FILTER, DLG_COMMAND, DIALOG_REAPPLY);
     }
 
     pulseCount[0] = header.leftCount;

@@ -136,6 +136,7 @@ bool ReplayWav(InputFile& file, const WavLayout& layout, bool shapeAcquisition) 
     dataSampleRate = layout.sampleRate;
     QuantizeSettings(true);
     if (runState & RS_DAQ_DIALOG_OPEN) SendDialogEvent(IDD_DAQ, DLG_COMMAND, DIALOG_REAPPLY);
+    if (runState & RS_FILTER_DIALOG_OPEN) SendDialogEvent(IDD_ADVANCED_FILTER, DLG_COMMAND, DIALOG_REAPPLY);
     SetReplayFormat(layout.channels, layout.blockAlign);
     if (shapeAcquisition) runState |= RS_SHAPE_ACQUISITION;
 

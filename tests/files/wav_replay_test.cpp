@@ -6,6 +6,7 @@
 
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_store.h"
+#include "analysis/selection.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "files/wav_input.h"
@@ -60,6 +61,23 @@ TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
     EXPECT_EQ(dataSampleRate, 96000u);
     EXPECT_EQ(pulseCount[1], 0u);
     ExpectStoreMatches(reference);
+}
+
+TEST_F(WavReplayTest, AnOpenFilterDialogFollowsTheDataSampleRateOfEachLoadedFile) {
+    constexpr int D = IDD_ADVANCED_FILTER, WIDTH_MAX = IDC_FILTER_LIMIT_FIRST + 5;
+    OpenAdvancedFilterDialog();
+    ASSERT_EQ(HeadlessItemText(D, WIDTH_MAX), "2083.3333");  // the limit of 100 samples at 48000/s
+    WavRecipe fast;
+    fast.sampleRate = 96000;
+    fast.samples = SamplesAsBytes(PulseTrain(2, 9600, {}));
+    OpenWith(IDM_LOAD_DATA, MakeFile("fast.wav", WavBytes(fast)));
+    EXPECT_EQ(HeadlessItemText(D, WIDTH_MAX), "1041.6667");
+    OpenWith(IDM_LOAD_DATA, MakeFile("slow.pls", DataFileBytes(DataFileRecipe())));
+    ASSERT_EQ(dataSampleRate, 48000u);
+    EXPECT_EQ(HeadlessItemText(D, WIDTH_MAX), "2083.3333");
+    // Apply then keeps the limit in samples (up to the 4 decimals shown).
+    HeadlessPressButton(D, IDC_FILTER_APPLY);
+    EXPECT_NEAR(settings.filterLimits[0][5], 100.0, 1e-4);
 }
 
 TEST_F(WavReplayTest, LongerFormatChunksAndChunksBeforeTheDataAreWalked) {
