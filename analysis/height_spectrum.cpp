@@ -68,14 +68,25 @@ void CountPulses(int channel, uint32_t first, uint32_t end) {
     }
 }
 
-// Series 4 raw values 0..last: counts less the background scaled to the acquired time, or, with the
-// sum quantity on, the total quantity of each bin taken at its centre.
+// Samples of acquired time whose pulses the channel's spectrum counts: its analysed window
+// [begin, begin + duration) cut to the acquisition [0, sampleClock). The whole acquisition with the
+// default window; one step of the time-series exports, which move the window.
+double CoveredSamples(int channel) {
+    int64_t begin = workingParameters[channel][FIELD_BEGIN_TIME];
+    int64_t end = begin + workingParameters[channel][FIELD_DURATION_TIME];
+    if (begin < 0) begin = 0;
+    if (end > sampleClock) end = sampleClock;
+    return end > begin ? static_cast<double>(end - begin) : 0.0;
+}
+
+// Series 4 raw values 0..last: counts less the background scaled to the time the spectrum covers,
+// or, with the sum quantity on, the total quantity of each bin taken at its centre.
 void FillRawSpectrum(int channel, int32_t last) {
     double* raw = seriesData[SERIES_HEIGHT];
     const ChannelOptions& options = settings.options[channel];
     if (options.subtractBackground) {
         const double* background = backgroundSpectrum[channel];
-        double clock = static_cast<double>(sampleClock);
+        double clock = CoveredSamples(channel);
         for (int32_t i = 0; i <= last; ++i) raw[i] = ClampToInt32(heightCounts[i] - clock * background[i]);
     } else {
         std::memcpy(raw, heightCounts, sizeof(double) * static_cast<size_t>(last + 1));
@@ -186,10 +197,12 @@ void BuildHeightSpectrumCounts(uint32_t first, uint32_t end) {
 
 void SetDataAsBackground() {
     std::memset(backgroundSpectrum, 0, sizeof(backgroundSpectrum));
-    // Without acquired time there is no rate to store: the background stays empty.
-    if (sampleClock <= 0) return;
-    double perSample = 1.0 / static_cast<double>(sampleClock);
     for (int channel = 0; channel < 2; ++channel) {
+        // The rate over the time the counted pulses come from; without such time there is no rate
+        // to store and the channel's background stays empty.
+        double covered = CoveredSamples(channel);
+        if (covered <= 0.0) continue;
+        double perSample = 1.0 / covered;
         double* background = backgroundSpectrum[channel];
         HeightBinScale scale = BinScaleOf(channel);
         for (uint32_t i = 0; i < pulseCount[channel]; ++i) {

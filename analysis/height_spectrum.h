@@ -9,7 +9,8 @@ constexpr int32_t HEIGHT_BINS = 32768;
 extern double heightCounts[HEIGHT_BINS];
 
 // Background per bin and channel in counts per sample of acquisition time (set only by
-// SetDataAsBackground; all zero when there is none).
+// SetDataAsBackground; all zero when there is none). Subtracting it scales it by the time the
+// spectrum covers: the analysed window within the acquisition.
 extern double backgroundSpectrum[2][HEIGHT_BINS];
 
 // Height bin of a pulse of `channel`: its height raised by `correction` percent per unit of relative
@@ -28,8 +29,9 @@ void BuildHeightSpectrum(bool incremental, bool countsOnly);
 // result is that of the full build at a fraction of the cost.
 void BuildHeightSpectrumCounts(uint32_t first, uint32_t end);
 
-// Stores the current spectra of both channels (selected pulses per bin, divided by sampleClock) as
-// the background; with no acquired time (sampleClock 0) the background is empty.
+// Stores the current spectra of both channels (selected pulses per bin, divided by the samples of
+// the channel's analysed window within the acquisition, i.e. by sampleClock with the default window)
+// as the background; a channel without such time (sampleClock 0) gets an empty background.
 void SetDataAsBackground();
 
 void ResetHeightSpectrumState();

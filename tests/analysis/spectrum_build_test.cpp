@@ -109,6 +109,33 @@ TEST_F(HeightSpectrum, BackgroundIsAPerSampleRateScaledToTheAcquiredTime) {
     EXPECT_EQ(RawHeight()[50], 60);
 }
 
+TEST_F(HeightSpectrum, BackgroundIsTakenAndSubtractedOverTheTimeTheSpectrumCovers) {
+    // 10 s with 10 counts per second in bin 50; the background is taken from the window 1 s to 3 s.
+    for (int64_t second = 0; second < 10; ++second)
+        for (int64_t i = 0; i < 10; ++i) StoreHeight(0, HeightOfBin(0, 50), 0, second * 48000 + i * 100);
+    sampleClock = 480000;
+    struct Window {
+        double begin, duration;
+    };
+    auto analyse = [](Window w) {
+        settings.channel[0].beginTime = w.begin;
+        settings.channel[0].durationTime = w.duration;
+        QuantizeSettings(false);
+    };
+    analyse({1.0, 2.0});
+    SetDataAsBackground();
+    EXPECT_DOUBLE_EQ(backgroundSpectrum[0][50], 10.0 / 48000.0);
+
+    // Whole acquisition, a window inside it, one reaching beyond its end: the same rate everywhere.
+    settings.options[0].subtractBackground = 1;
+    for (Window w : {Window{0.0, 86400.0}, Window{4.0, 3.0}, Window{8.0, 5.0}}) {
+        analyse(w);
+        BuildHeightSpectrum(false, false);
+        EXPECT_GT(heightCounts[50], 0.0) << w.begin;
+        EXPECT_EQ(RawHeight()[50], 0) << w.begin;
+    }
+}
+
 TEST_F(HeightSpectrum, BackgroundOfEachChannelUsesItsOwnBinsAndSelection) {
     settings.channel[1].heightBinSize = 0.2;
     QuantizeSettings(false);
