@@ -101,10 +101,8 @@ int AnalysedChannel() {
 bool PassesAdvancedFilters(int channel, const PulseRecord& pulse, bool coincidence) {
     if (!PassesLimits(channel, pulse)) return false;
     if (!coincidence) return true;
-    // The partner may be the other channel's pulse still in progress (index = its count), never one
-    // beyond it; anything else (a damaged data file) is not a stored pulse.
+    if (!HasPartner(channel, pulse)) return false;
     int other = 1 - channel;
-    if (pulse.partner > pulseCount[other] || pulse.partner >= pulseCapacity[other]) return false;
     return PassesLimits(other, Pulse(other, pulse.partner));
 }
 

@@ -184,10 +184,8 @@ void WriteCoincidentRows(ExportWriter& writer) {
     double framesPerMicrosecond = dataSampleRate * 1e-6;
     for (uint32_t i = 0; i < pulseCount[0]; ++i) {
         if (!IsPulseSelected(0, i)) continue;
+        // The coincidence selection admits only pulses whose partner HasPartner accepts.
         const PulseRecord& left = Pulse(0, i);
-        // A link at or beyond the right count names no stored pulse (a damaged file, or a right
-        // pulse still open when the capture stopped).
-        if (left.partner >= pulseCount[1]) continue;
         const PulseRecord& right = Pulse(1, left.partner);
         double delay = ((right.time + right.width * 0.5) - (left.time + left.width * 0.5)) / framesPerMicrosecond;
         ExportNumber(writer, CoincidentHeight(0, left), 5);

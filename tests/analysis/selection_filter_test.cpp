@@ -1,6 +1,7 @@
 // IsPulseSelected: time window bounds, coincidence and anticoincidence, the advanced filter on the
-// pulse and on its partner, and records that cannot be read.
+// pulse and on its partner, and links or records that name no stored pulse.
 #include "analysis/selection.h"
+#include "core/run_state.h"
 #include "core/settings.h"
 #include "tests/analysis/histogram_streams.h"
 #include "tests/support/test_support.h"
@@ -136,10 +137,21 @@ TEST_F(SelectionFilter, RecordsThatAreNotStoredPulsesAreNeverSelected) {
     SetLimits(1, 0, 4294967295.0, 0, 4294967295.0, 0, 1e9);
     AddPulse(1, 0);
     AddPulse(1, 5);
-    // A partner still in progress in the other channel (index = its count) is read in place.
+    // A partner still in progress in the other channel (index = its count, its open bit set) is read
+    // in place; without the open bit that slot holds no pulse, however it looks, and the pulse has no
+    // partner for the coincidence and the anticoincidence selections alike.
     uint32_t open = AddPulse(0, 10, 5, 100, 0, pulseCount[1]);
     Pulse(1, pulseCount[1]) = PulseRecord{10, 1, 100, 0, open};
+    runState |= RS_PULSE_OPEN_RIGHT;
     EXPECT_TRUE(IsPulseSelected(0, open));
+    runState &= ~RS_PULSE_OPEN_RIGHT;
+    EXPECT_FALSE(IsPulseSelected(0, open));
+    settings.options[0].useAdvancedFilter = 0;
+    EXPECT_FALSE(IsPulseSelected(0, open));
+    settings.channelSelection = 2;
+    EXPECT_TRUE(IsPulseSelected(0, open));
+    settings.channelSelection = 1;
+    settings.options[0].useAdvancedFilter = 1;
     // Partners beyond that (a damaged data file) or beyond the store, and indices beyond the store.
     uint32_t beyondCount = AddPulse(0, 20, 5, 100, 0, pulseCount[1] + 1);
     uint32_t beyondStore = AddPulse(0, 30, 5, 100, 0, 4000000000u);

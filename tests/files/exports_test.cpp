@@ -172,6 +172,32 @@ TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
               "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n");
 }
 
+TEST_F(ExportsTest, CoincidenceDoesNotReadTheSlotAfterTheLastPartner) {
+    // The second left pulse is linked to the right pulse that was still open when its capture stopped
+    // (index = the right count); that slot holds whatever an earlier file left there.
+    DataFileRecipe earlier, linked;
+    earlier.sampleClock = linked.sampleClock = 48000;
+    earlier.right = {{0, 4, BIN * 20, 0, 0}, {100, 4, BIN * 20, 0, 0}, {200, 4, BIN * 20, 0, 0}};
+    linked.right = {{0, 4, BIN * 20, 0, 0}, {100, 4, BIN * 20, 0, 0}};
+    linked.left = {{100, 4, BIN * 5, 0, 1}, {200, 4, BIN * 6, 0, 2}};
+    const std::string earlierPath = MakeFile("earlier.pls", DataFileBytes(earlier));
+    const std::string linkedPath = MakeFile("linked.pls", DataFileBytes(linked));
+    settings.channelSelection = 1;
+    settings.filterEnable[1][0] = 1;  // the partner's height must lie in 1 to 3 arb.u
+    settings.filterLimits[1][0] = BIN * 10.0;
+    settings.filterLimits[1][1] = BIN * 30.0;
+    for (uint8_t filter : {0, 1}) {
+        settings.options[0].useAdvancedFilter = filter;
+        for (const std::string& before : {linkedPath, earlierPath}) {
+            OpenWith(IDM_LOAD_DATA, before);
+            OpenWith(IDM_LOAD_DATA, linkedPath);
+            EXPECT_EQ(filteredPulseCount, 1) << int(filter) << " " << before;
+            // The export writes a row for exactly the pulses the selection admits.
+            EXPECT_EQ(Lines(Export(IDM_EXPORT_COINCIDENT)).size(), 2u + 1u) << int(filter) << " " << before;
+        }
+    }
+}
+
 // The spectrum of each 1 s step counted here, one line per step, bins 0 to `lastBin`.
 std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int steps, int lastBin) {
     std::string text;
