@@ -69,13 +69,15 @@ void PrepareData(int command, int channel) {
             BuildHeightSpectrum(false, false);
             break;
         case IDM_EXPORT_ROI:
-            // The statistics come from the height histogram, which is stale while its window is
-            // hidden (a file opened since): build it first.
+            // The statistics come from the height histogram and the regions' bins, both stale while
+            // the height window is hidden (a file opened, the bin size changed since): renew both.
             BuildHeightSpectrum(false, false);
+            RefreshRoiBins(channel);
             SortRois(channel);
             for (int slot = 0; slot < ROI_SLOTS; ++slot) ComputeRoiStatistics(slot);
             break;
         case IDM_EXPORT_ROI_TIME:
+            RefreshRoiBins(channel);
             SortRois(channel);
             break;
         default:

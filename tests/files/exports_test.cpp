@@ -198,6 +198,22 @@ TEST_F(ExportsTest, CoincidenceDoesNotReadTheSlotAfterTheLastPartner) {
     }
 }
 
+TEST_F(ExportsTest, RegionExportsFollowABinSizeChangedWhileTheHeightWindowIsHidden) {
+    for (int i = 0; i < 10; ++i) Add(0, 1000 + i * 100, 4, BIN * 10 + BIN / 2);  // 1.05 arb.u
+    Finish(1.0);
+    ASSERT_TRUE(AddRoi(0, 8, 14));  // 0.8 to 1.4 arb.u
+    settings.channel[0].heightBinSize = 0.2;
+    QuantizeSettings(false);
+    // The region now spans bins 4 to 7 and holds all ten pulses in bin 5 (lower edge 1.0 arb.u).
+    std::vector<std::string> rows = Lines(Export(IDM_EXPORT_ROI));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], "0.8\t1.4\t1\t0\t10\t10");
+    AddRoi(0, 8, 14);  // made at 0.2: 1.6 to 2.8 arb.u, empty
+    settings.channel[0].heightBinSize = 0.1;
+    QuantizeSettings(false);
+    EXPECT_EQ(Export(IDM_EXPORT_ROI_TIME), "10\t0\r\n");
+}
+
 // The spectrum of each 1 s step counted here, one line per step, bins 0 to `lastBin`.
 std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int steps, int lastBin) {
     std::string text;
