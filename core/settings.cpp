@@ -272,16 +272,21 @@ void LoadOrCreateSettingsAtStartup() {
 
 void InitialiseSettingsPaths() {
     std::string module = ModulePath();
-    helpPath = WithExtension(module, "pdf");
+    const ProgramFolders& folders = GetProgramFolders();
+    helpPath = folders.installed ? folders.documentation + "/tik.pdf" : WithExtension(module, "pdf");
     std::string overridePath = GetEnvironment("TIK_SETTINGS");
     if (!overridePath.empty()) {
         settingsPath = overridePath;
         return;
     }
+    // Beside the program: a file placed there on purpose, or the build folder's own file. An
+    // installed program never writes into its (system) folder.
     settingsPath = WithExtension(module, "ini");
-    if (IsDirectoryWritable(DirectoryOf(settingsPath))) return;
+    if (IsFileWritable(settingsPath)) return;
+    if (!folders.installed && IsDirectoryWritable(DirectoryOf(settingsPath))) return;
+    // The user's configuration folder; a relative XDG_CONFIG_HOME is invalid and ignored.
     std::string base = GetEnvironment("XDG_CONFIG_HOME");
-    if (base.empty()) base = GetEnvironment("HOME") + "/.config";
+    if (base.empty() || base[0] != '/') base = GetEnvironment("HOME") + "/.config";
     std::string directory = base + "/tik";
     MakeDirectories(directory);
     settingsPath = directory + "/tik.ini";

@@ -215,7 +215,10 @@ void CaptureWindowPlacements();
 void LoadOrCreateSettingsAtStartup();
 constexpr const char* SETTINGS_DEFAULTS_MESSAGE = "Settings file not usable, default settings are used:";
 
-// Paths of the settings file and the help document (see the README for the rules).
+// Paths of the settings file and the help document. Settings: TIK_SETTINGS when set; else the
+// program's path with ".ini" when that file exists and is writable, or, for a build-folder run, when
+// its folder is writable; else $XDG_CONFIG_HOME/tik/tik.ini (~/.config/tik/tik.ini). Help: the
+// program's path with ".pdf", or the installed manual for an installed program.
 void InitialiseSettingsPaths();
 const std::string& SettingsFilePath();
 const std::string& HelpFilePath();

@@ -1,5 +1,5 @@
-// Operating-system services the core needs beside the window system: the program's own path,
-// folder writability, the local time and the environment.
+// Operating-system services the core needs beside the window system: the program's own path and
+// the folders of its files, file and folder writability, the local time and the environment.
 #pragma once
 #include <string>
 
@@ -10,8 +10,21 @@ struct LocalTime {
 // Absolute path of the running executable.
 std::string ModulePath();
 bool IsDirectoryWritable(const std::string& directory);
+// Whether the file exists and this process may write it.
+bool IsFileWritable(const std::string& path);
 bool MakeDirectories(const std::string& directory);
 LocalTime GetLocalTime();
 std::string GetEnvironment(const char* name);
 // Whether standard error goes to a terminal (the batch tool then shows progress).
 bool IsStandardErrorTerminal();
+
+// Where the running program finds its own files. Started from its build folder it reads data files
+// from the source tree and keeps settings and manual beside itself; anywhere else it counts as
+// installed under <prefix>/bin and reads <prefix>/share/tik and <prefix>/share/doc/tik, whatever
+// the prefix (a staged DESTDIR copy works like the final place).
+struct ProgramFolders {
+    bool installed;
+    std::string data;           // read-only data files
+    std::string documentation;  // the user manual tik.pdf
+};
+const ProgramFolders& GetProgramFolders();

@@ -1,6 +1,7 @@
 // tik-demo: writes the demo recording (one minute of a caesium-like source with coincidences, made by
 // the built-in pulse generator) and settings that show it well, for `make run` and the documentation.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -45,8 +46,16 @@ SettingsRecord DemoSettings() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tik-demo DIR    writes DIR/demo.wav and DIR/demo.ini\n");
+    // A shorter recording serves quick checks of an installed copy.
+    bool usable = argc == 2 || argc == 3;
+    double seconds = DEMO_SECONDS;
+    if (argc == 3) {
+        char* end = nullptr;
+        seconds = std::strtod(argv[2], &end);
+        usable = end != argv[2] && *end == '\0' && seconds >= 1.0 && seconds <= DEMO_SECONDS;
+    }
+    if (!usable) {
+        std::fprintf(stderr, "usage: tik-demo DIR [SECONDS]    writes DIR/demo.wav (1 to 60 s, default 60) and DIR/demo.ini\n");
         return 2;
     }
     std::string directory = argv[1];
@@ -56,7 +65,7 @@ int main(int argc, char** argv) {
     parameters.seed = 1;
     WaveFormat format = BuildWaveFormat(0, 2, 1, 0);  // PCM, stereo, 48000 Hz, 16 bits
     std::string wav = directory + "/demo.wav";
-    if (!WritePulseGeneratorWav(wav.c_str(), parameters, format, DEMO_SECONDS)) {
+    if (!WritePulseGeneratorWav(wav.c_str(), parameters, format, seconds)) {
         std::fprintf(stderr, "Cannot write %s\n", wav.c_str());
         return 1;
     }

@@ -1,4 +1,5 @@
-// Operating-system services on POSIX systems: executable path, folder checks, local time, environment.
+// Operating-system services on POSIX systems: executable path and the program's folders, file and
+// folder checks, local time, environment.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "platform/system.h"
@@ -21,6 +23,8 @@ std::string ModulePath() {
 bool IsDirectoryWritable(const std::string& directory) {
     return access(directory.empty() ? "." : directory.c_str(), W_OK | X_OK) == 0;
 }
+
+bool IsFileWritable(const std::string& path) { return !path.empty() && access(path.c_str(), W_OK) == 0; }
 
 bool MakeDirectories(const std::string& directory) {
     if (directory.empty()) return true;
@@ -47,3 +51,22 @@ std::string GetEnvironment(const char* name) {
 }
 
 bool IsStandardErrorTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+namespace {
+// The folders are fixed by the build: the build and source folders for a build-folder run, the
+// install layout relative to the installed program's bin folder otherwise.
+ProgramFolders FindProgramFolders() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path program = fs::path(ModulePath()).parent_path();
+    fs::path build = fs::weakly_canonical(TIK_BUILD_DIR, error);
+    if (!error && program == build) return {false, TIK_SOURCE_DATA_DIR, build.string()};
+    return {true, (program / TIK_DATA_FROM_BIN).lexically_normal().string(),
+            (program / TIK_DOC_FROM_BIN).lexically_normal().string()};
+}
+}  // namespace
+
+const ProgramFolders& GetProgramFolders() {
+    static const ProgramFolders folders = FindProgramFolders();
+    return folders;
+}

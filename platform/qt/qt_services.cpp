@@ -113,6 +113,8 @@ QIcon ProgramIconImage() {
 
 void InitialiseQtPlatform() {
     QApplication::setApplicationName(QStringLiteral("TIK"));
+    // Desktops match the windows with the installed menu entry tik.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tik"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIconImage());
 }
