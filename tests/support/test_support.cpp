@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <system_error>
+
+#include <unistd.h>
 
 #include "core/settings.h"
 #include "platform/headless/headless.h"
@@ -18,14 +22,19 @@ void TikTest::SetUp() {
     ScriptedAudioReset();
     ResetProgramState();
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path base = std::filesystem::temp_directory_path() / "tik-tests";
+    // One folder per test program run: several runs (builds side by side) never share a folder.
+    std::filesystem::path base = std::filesystem::temp_directory_path() / ("tik-tests-" + std::to_string(getpid()));
     tempDirectory = (base / (std::string(info->test_suite_name()) + "." + info->name())).string();
     std::filesystem::remove_all(tempDirectory);
     std::filesystem::create_directories(tempDirectory);
     SetSettingsFilePath(TempPath("tik.ini"));
 }
 
-void TikTest::TearDown() { std::filesystem::remove_all(tempDirectory); }
+void TikTest::TearDown() {
+    std::filesystem::remove_all(tempDirectory);
+    std::error_code ignored;  // the run's folder goes with its last test
+    std::filesystem::remove(std::filesystem::path(tempDirectory).parent_path(), ignored);
+}
 
 std::string TikTest::TempPath(const std::string& name) const { return tempDirectory + "/" + name; }
 
