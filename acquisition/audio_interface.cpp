@@ -12,6 +12,16 @@ constexpr uint8_t PCM_SUBFORMAT[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10,
                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr uint32_t SPEAKER_MASKS[3] = {1, 2, 3};
 
+bool validationDeferred = false;
+bool validationDue = false;
+
+void BuildDescriptors() {
+    inputWaveFormat = BuildWaveFormat(settings.inputFormat, settings.inputChannels, settings.inputRateIndex,
+                                      settings.inputBitsCode);
+    outputWaveFormat = BuildWaveFormat(settings.outputFormat, settings.outputChannels, settings.outputRateIndex,
+                                       settings.outputBitsCode);
+}
+
 // Queries the device, falls back to device 0, and tells whether the final device accepts the format.
 bool ValidateDevice(uint32_t& device, const WaveFormat& format, bool (*supported)(int, const WaveFormat&)) {
     if (device > 0x7FFFFFFFu || !supported(static_cast<int>(device), format)) {
@@ -42,22 +52,36 @@ WaveFormat BuildWaveFormat(uint16_t formatCode, uint32_t channelCode, int32_t ra
 }
 
 void ValidateAudioFormats() {
+    validationDue = false;
+    BuildDescriptors();
     runState |= RS_INPUT_READY | RS_OUTPUT_READY;
     if (AudioInputDeviceCount() <= 0) runState &= ~RS_INPUT_READY;
-    inputWaveFormat = BuildWaveFormat(settings.inputFormat, settings.inputChannels, settings.inputRateIndex,
-                                      settings.inputBitsCode);
     if (!ValidateDevice(settings.inputDevice, inputWaveFormat, AudioInputFormatSupported))
         runState &= ~RS_INPUT_READY;
 
     if (AudioOutputDeviceCount() <= 0) runState &= ~RS_OUTPUT_READY;
-    outputWaveFormat = BuildWaveFormat(settings.outputFormat, settings.outputChannels, settings.outputRateIndex,
-                                       settings.outputBitsCode);
     if (!ValidateDevice(settings.outputDevice, outputWaveFormat, AudioOutputFormatSupported))
         runState &= ~RS_OUTPUT_READY;
     UpdateMenuState();
 }
 
+void SetAudioValidationDeferred(bool deferred) { validationDeferred = deferred; }
+
+void RequestAudioValidation() {
+    if (!validationDeferred) {
+        ValidateAudioFormats();
+        return;
+    }
+    BuildDescriptors();
+    validationDue = true;
+}
+
+void EnsureAudioValidated() {
+    if (validationDue) ValidateAudioFormats();
+}
+
 void ResetAudioInterfaceState() {
+    validationDeferred = validationDue = false;
     inputWaveFormat = WaveFormat{};
     outputWaveFormat = WaveFormat{};
 }

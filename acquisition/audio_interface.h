@@ -14,4 +14,14 @@ WaveFormat BuildWaveFormat(uint16_t formatCode, uint32_t channelCode, int32_t ra
 // clears RS_INPUT_READY and RS_OUTPUT_READY, and updates the menu.
 void ValidateAudioFormats();
 
+// Device checks may wait until a device is needed: the batch tool replays and analyses files without
+// ever starting the sound system. With deferral on, RequestAudioValidation only rebuilds the two
+// descriptors (they do not depend on the devices) and notes that the checks are due;
+// EnsureAudioValidated runs them (once) where a device is about to be used or where the device
+// numbers leave the program (capture start, sound on, the Audio Interface dialog, settings written to
+// a file). With deferral off (the default), RequestAudioValidation is ValidateAudioFormats.
+void SetAudioValidationDeferred(bool deferred);
+void RequestAudioValidation();
+void EnsureAudioValidated();
+
 void ResetAudioInterfaceState();

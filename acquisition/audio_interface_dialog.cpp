@@ -44,6 +44,7 @@ void FillDevices(int dialog, int control, int count, bool (*name)(int, char*, in
 }
 
 void Initialise(int dialog) {
+    EnsureAudioValidated();
     std::memcpy(savedAudioBytes, &settings, AUDIO_BYTES);
     FillDevices(dialog, IDC_INPUT_DEVICE, AudioInputDeviceCount(), AudioInputDeviceName, settings.inputDevice);
     FillRates(dialog, IDC_INPUT_RATE, settings.inputRateIndex);

@@ -53,6 +53,7 @@ uint32_t HalfSecondBytes(const WaveFormat& format) {
 }
 
 void CommonStart(bool shape) {
+    EnsureAudioValidated();
     int32_t rateIndex = settings.inputRateIndex;
     if (rateIndex < 0 || rateIndex > 7) rateIndex = 1;
     dataSampleRate = sampleRateTable[rateIndex];

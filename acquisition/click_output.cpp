@@ -23,6 +23,10 @@ constexpr uint32_t BLOCK_SIZE = 1536000;
 
 int16_t clickTones[TONE_COUNT][TONE_CAPACITY];
 int32_t toneLength = 0;
+// The rate the table was last asked for; its 3.2 million samples are computed only when they are
+// first used, since most runs (replays, analyses) never play a click.
+uint32_t toneRate = 0;
+bool tonesDue = false;
 uint8_t outputBlocks[BLOCK_COUNT][BLOCK_SIZE];
 uint32_t blockLength = 0;
 int32_t currentOutputBlock = 0;
@@ -59,14 +63,11 @@ void MixBurst(int tone, double amplitude, int64_t q, int32_t blockA, int32_t blo
         std::memcpy(target, &stored, 2);
     }
 }
-}  // namespace
 
-void BuildClickTones() {
-    uint32_t rate = outputWaveFormat.samplesPerSecond;
-    if (rate == 0) {
-        int32_t index = settings.outputRateIndex;
-        rate = sampleRateTable[(index >= 0 && index <= 7) ? index : 1];
-    }
+void SynthesiseDueTones() {
+    if (!tonesDue) return;
+    tonesDue = false;
+    uint32_t rate = toneRate;
     toneLength = static_cast<int32_t>(rate / 12);
     if (toneLength > TONE_CAPACITY) toneLength = TONE_CAPACITY;
     double w = 172.7875959474 / rate;
@@ -78,12 +79,25 @@ void BuildClickTones() {
         w *= 1.059463094359;
     }
 }
+}  // namespace
+
+void BuildClickTones() {
+    uint32_t rate = outputWaveFormat.samplesPerSecond;
+    if (rate == 0) {
+        int32_t index = settings.outputRateIndex;
+        rate = sampleRateTable[(index >= 0 && index <= 7) ? index : 1];
+    }
+    toneRate = rate;
+    tonesDue = true;
+}
 
 void ToggleSound() {
     if (runState & RS_SOUND_ON) {
         CloseClickOutput();
     } else {
         currentOutputBlock = 0;
+        EnsureAudioValidated();
+        SynthesiseDueTones();
         // A device that is gone or refuses the format would leave the check mark on with no sound.
         if (!AudioOpenOutput(static_cast<int>(settings.outputDevice), outputWaveFormat)) {
             ShowMessage(SOUND_OUTPUT_FAILED_MESSAGE, MB_ICONEXCLAMATION);
@@ -113,6 +127,7 @@ void OnOutputBlockDone(int index) {
 }
 
 void MixClicks(int64_t clockAtStart, uint32_t sampleCount) {
+    SynthesiseDueTones();
     uint32_t mask = ChannelMask(settings.outputChannels) & ChannelMask(settings.inputChannels);
     if (mask == 0 || sampleCount == 0 || toneLength <= 0 || clickDensity <= 0) return;
     uint32_t outputChannels = outputWaveFormat.channels ? outputWaveFormat.channels : 1;
@@ -148,9 +163,13 @@ void MixClicks(int64_t clockAtStart, uint32_t sampleCount) {
     AudioWriteOutput(blockA, outputBlocks[blockA], blockLength);
 }
 
-int32_t ClickToneLength() { return toneLength; }
+int32_t ClickToneLength() {
+    SynthesiseDueTones();
+    return toneLength;
+}
 
 int16_t ClickToneSample(int tone, int32_t i) {
+    SynthesiseDueTones();
     if (tone < 0 || tone >= TONE_COUNT || i < 0 || i >= toneLength) return 0;
     return clickTones[tone][i];
 }
@@ -159,6 +178,8 @@ void ResetClickOutputState() {
     clickDensity = 16;
     pitchOffset = 0;
     toneLength = 0;
+    toneRate = 0;
+    tonesDue = false;
     blockLength = 0;
     currentOutputBlock = 0;
 }

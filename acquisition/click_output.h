@@ -8,7 +8,7 @@ extern int32_t clickDensity;
 // Semitones added to every click's tone (0 to 98).
 extern int32_t pitchOffset;
 
-// Fills the tone table for the current output rate.
+// Sets the tone table to the current output rate (its samples are computed at their first use).
 void BuildClickTones();
 
 // Sound On/Off: opens the output when it is closed, else closes it; then updates the menu. An output

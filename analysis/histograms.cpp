@@ -169,7 +169,8 @@ void BuildRateVsTime(bool incremental) {
     double* raw = seriesData[SERIES_RATE_TIME];
     const int64_t lastEntry = RATE_TIME_LENGTH - 1;
     if (!incremental) {
-        std::fill(raw, raw + RATE_TIME_LENGTH, 0.0);
+        std::fill(raw, raw + rateTimeWritten, 0.0);
+        rateTimeWritten = 0;
         rateTimeCursor = 0;
         rateTimeSteps = 0;
         dataLength[WND_RATE_TIME] = 0;
@@ -188,7 +189,9 @@ void BuildRateVsTime(bool incremental) {
             rateTimeSteps = emptyUntil;
         } else {
             int64_t n = CountStep(c, &rateTimeCursor, grid.begin + k * grid.step);
-            raw[std::min(k - 1, lastEntry)] = static_cast<double>(n);
+            int64_t entry = std::min(k - 1, lastEntry);
+            raw[entry] = static_cast<double>(n);
+            rateTimeWritten = std::max(rateTimeWritten, entry + 1);
             rateTimeSteps = k;
         }
         runState |= RS_RATE_TIME_CHANGED;

@@ -25,6 +25,7 @@ double rateHistMean = 0, rateHistSd = 0;
 double widthHistMean = 0, widthHistSd = 0;
 uint32_t rateTimeCursor = 0;
 int64_t rateTimeSteps = 0;
+int64_t rateTimeWritten = 0;
 uint32_t rateHistCursor = 0;
 int64_t rateHistSteps = 0;
 
@@ -51,6 +52,7 @@ void ClearSeriesForNewAcquisition() {
         entryCount[s] = 0;
         std::memset(seriesData[s], 0, sizeof(double) * static_cast<size_t>(seriesLength[s]));
     }
+    rateTimeWritten = 0;
     ResetStepCursors();
 }
 
@@ -62,6 +64,7 @@ void ResetSeriesState() {
         rawMax[s] = DISPLAY_MAX_FLOOR;
         entryCount[s] = 0;
     }
+    rateTimeWritten = 0;
     for (int64_t& length : dataLength) length = 0;
     intervalPeakBin = 0;
     filteredPulseCount = 0;

@@ -35,6 +35,9 @@ extern double widthHistMean, widthHistSd;
 // each has not consumed yet, and the number of time steps each has completed.
 extern uint32_t rateTimeCursor;
 extern int64_t rateTimeSteps;
+// The leading raw rate-vs-time entries that a build may have made non-zero; all later ones are zero.
+// Clearing only these spares every full rebuild (one per window shown) the whole 8 MB series.
+extern int64_t rateTimeWritten;
 extern uint32_t rateHistCursor;
 extern int64_t rateHistSteps;
 

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <csignal>
 #include <cstdlib>
 
+#include "acquisition/audio_interface.h"
 #include "acquisition/audio_interface_dialog.h"
 #include "acquisition/capture.h"
 #include "core/run_state.h"
@@ -20,6 +20,7 @@
 #include "analysis/series.h"
 #include "core/file_name.h"
 #include "core/settings.h"
+#include "files/data_file.h"
 #include "files/file_messages.h"
 #include "files/setting_names.h"
 #include "files/wav_input.h"
@@ -56,13 +57,6 @@ bool CheckPathLength(const std::string& path) {
     if (path.size() < static_cast<size_t>(MAX_PATH_LENGTH)) return true;
     Fail("path too long (at most 259 characters): " + path);
     return false;
-}
-
-bool StartsWithRiff(const std::string& path) {
-    char magic[4] = {0, 0, 0, 0};
-    std::ifstream in(path, std::ios::binary);
-    in.read(magic, 4);
-    return in.gcount() == 4 && std::memcmp(magic, "RIFF", 4) == 0;
 }
 
 // Sends a command whose file dialog is answered with `path`.
@@ -171,13 +165,17 @@ bool OpenFile(int command, const std::string& path) {
 
 bool RunFile(const BatchOptions& options) {
     if (!CheckReadable(options.file)) return false;
-    if (options.command == BATCH_REPLAY && !StartsWithRiff(options.file)) {
+    if (options.command == BATCH_OPEN && (!options.settingsFile.empty() || !options.assignments.empty()))
+        Fail("note: open takes the settings stored in " + options.file + "; use load to keep --settings and --set");
+    openWavOnly = options.command == BATCH_REPLAY;
+    openRefusedNotWav = false;
+    bool opened = OpenFile(options.command == BATCH_LOAD ? IDM_LOAD_DATA : IDM_OPEN_NAMED_FILE, options.file);
+    openWavOnly = false;
+    if (openRefusedNotWav) {
         Fail("not a WAV file: " + options.file);
         return false;
     }
-    if (options.command == BATCH_OPEN && (!options.settingsFile.empty() || !options.assignments.empty()))
-        Fail("note: open takes the settings stored in " + options.file + "; use load to keep --settings and --set");
-    return OpenFile(options.command == BATCH_LOAD ? IDM_LOAD_DATA : IDM_OPEN_NAMED_FILE, options.file);
+    return opened;
 }
 
 void WriteResults(const BatchOptions& options) {
@@ -242,6 +240,7 @@ void ListInputDevices() {
 }
 
 bool PrepareCapture(const BatchOptions& options) {
+    EnsureAudioValidated();
     if (!options.device.empty()) {
         int device = FindInputDevice(options.device);
         if (device < 0) {
@@ -345,6 +344,8 @@ int RunBatch(const BatchOptions& options) {
     Headless().echoMessagesToStderr = true;
     if (options.command == BATCH_DEFAULTS) return WriteDefaults(options.file);
     if (!CheckPaths(options)) return 1;
+    // Replays and analyses need no sound device: the sound system starts only when one is used.
+    SetAudioValidationDeferred(true);
     if (!StartProgram(nullptr)) return 1;
     if (IsStandardErrorTerminal()) replayProgressHandler = ShowReplayProgress;
     if (!ApplySettings(options)) return 1;

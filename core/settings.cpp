@@ -198,7 +198,7 @@ bool ReadSettingsFile(const std::string& path) {
     if (n != SETTINGS_RECORD_SIZE) return false;
     SanitizeSettings(loaded);
     settings = loaded;
-    ValidateAudioFormats();
+    RequestAudioValidation();
     return true;
 }
 }  // namespace

@@ -26,6 +26,9 @@
 #include "ui/commands.h"
 #include "ui/view_state.h"
 
+bool openWavOnly = false;
+bool openRefusedNotWav = false;
+
 namespace {
 constexpr double MIN_MAX_PULSES = 10.0;
 constexpr double MAX_MAX_PULSES = MAX_PULSES_PER_CHANNEL;
@@ -134,7 +137,7 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     std::memcpy(audioBefore, &settings, AUDIO_SETTINGS_BYTES);
     TakeOverSettings(header, layout.kind, fullSettings);
     // The device formats follow the record, so the next capture opens what the record says.
-    if (std::memcmp(audioBefore, &settings, AUDIO_SETTINGS_BYTES) != 0) ValidateAudioFormats();
+    if (std::memcmp(audioBefore, &settings, AUDIO_SETTINGS_BYTES) != 0) RequestAudioValidation();
 
     for (int c = 0; c < 2; ++c) pulseCapacity[c] = static_cast<uint32_t>(settings.channel[c].maxPulses);
     if (!AllocatePulseStore(false, false) || header.leftCount > pulseCapacity[0] ||
@@ -187,6 +190,12 @@ bool ReadOpenedFile(InputFile& file, bool fullSettings, bool shapeAcquisition, c
     return ReadDataFile(file, fullSettings, fileName);
 }
 
+bool StartsWithRiff(InputFile& file) {
+    char magic[4] = {0, 0, 0, 0};
+    bool riff = ReadInputFile(file, magic, sizeof(magic)) == sizeof(magic) && std::memcmp(magic, "RIFF", 4) == 0;
+    return SeekInputFile(file, 0) && riff;
+}
+
 // The open path from opening the file on. A missing file ends it silently.
 void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcquisition) {
     InputFile file;
@@ -194,6 +203,10 @@ void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcq
         // Nothing under that name is no choice of the user's; something there that cannot be read is.
         std::error_code error;
         if (std::filesystem::exists(path, error)) ReportReadFailure(path);
+        return;
+    }
+    if (openWavOnly && !StartsWithRiff(file)) {
+        openRefusedNotWav = true;
         return;
     }
     if (!ReadOpenedFile(file, fullSettings, shapeAcquisition, path + nameOffset))
@@ -248,6 +261,8 @@ void SaveCommand(int) {
 void WriteDataFile() {
     // Nothing was named yet: there is no file the user asked for.
     if (dataFileName[0] == '\0') return;
+    // The record carries the device numbers: written as the device checks leave them.
+    EnsureAudioValidated();
     headerImage.leftCount = pulseCount[0];
     headerImage.rightCount = pulseCount[1];
     headerImage.version = DATA_FILE_VERSION;
@@ -278,6 +293,7 @@ void ResetDataFileState() {
     dataFileName[0] = '\0';
     dataFileNameOffset = 0;
     replayProgressHandler = nullptr;
+    openWavOnly = openRefusedNotWav = false;
     ResetBinaryFileState();
 }
 

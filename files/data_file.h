@@ -8,6 +8,12 @@
 // cannot be read (a folder, no permission) is reported with "File could not be read:".
 void OpenFileCommand(int window, int command);
 
+// The batch tool's replay takes WAV files only. While openWavOnly is set, the open path leaves a file
+// that does not start with "RIFF" alone (no message, nothing changed) and sets openRefusedNotWav, so
+// that the file is opened once and judged by the bytes actually read.
+extern bool openWavOnly;
+extern bool openRefusedNotWav;
+
 // "&Save": asks for a data file name; while acquiring the file is written again at Stop.
 void SaveCommand(int window);
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "acquisition/audio_interface.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
@@ -135,4 +136,8 @@ void LoadSettingsCommand() {
     }
 }
 
-void SaveSettingsCommand(bool ask) { SaveSettingsFile(ask); }
+void SaveSettingsCommand(bool ask) {
+    // The record carries the device numbers: saved as the device checks leave them.
+    EnsureAudioValidated();
+    SaveSettingsFile(ask);
+}

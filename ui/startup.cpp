@@ -25,7 +25,7 @@ bool InitialiseProgram() {
     dataLength[1] = 0;
     InitialiseSettingsPaths();
     LoadOrCreateSettingsAtStartup();
-    ValidateAudioFormats();
+    RequestAudioValidation();
     BuildClickTones();
     QuantizeSettings(true);
     for (int c = 0; c < 2; ++c) {
