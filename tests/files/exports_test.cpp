@@ -186,7 +186,7 @@ TEST_F(ExportsTest, CoincidenceDoesNotReadTheSlotAfterTheLastPartner) {
     settings.filterEnable[1][0] = 1;  // the partner's height must lie in 1 to 3 arb.u
     settings.filterLimits[1][0] = BIN * 10.0;
     settings.filterLimits[1][1] = BIN * 30.0;
-    for (uint8_t filter : {0, 1}) {
+    for (uint8_t filter : {1, 0}) {  // filter on first, while that slot has never held a pulse
         settings.options[0].useAdvancedFilter = filter;
         for (const std::string& before : {linkedPath, earlierPath}) {
             OpenWith(IDM_LOAD_DATA, before);
