@@ -262,6 +262,15 @@ double Calibrate(int channel, double value, bool inverse) {
     }
 }
 
+bool PeakWidthParameters(int channel, double* a, double* b) {
+    const CalibrationRow* rows = settings.calibration[channel];
+    bool any = false;
+    for (int r = 0; r < CALIBRATION_ROWS; ++r) any = any || rows[r].mean > 0.0;
+    if (!any) return false;
+    FitPeakWidth(rows, a, b);
+    return std::isfinite(*a) && std::isfinite(*b);
+}
+
 void ResetCalibrationState() {
     for (int c = 0; c < 2; ++c) {
         calibrationValid[c] = 0;

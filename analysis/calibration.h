@@ -49,5 +49,9 @@ bool SetUpCalibration(int channel);
 // channel's calibration mode. Unknown modes return the value unchanged.
 double Calibrate(int channel, double value, bool inverse);
 
+// The peak-width model sd(x) = a + b sqrt(x) (x and sd in arb.u) fitted to the channel's calibration
+// points as the kernel table uses it. False when no point has a mean above 0.
+bool PeakWidthParameters(int channel, double* a, double* b);
+
 // Back to the start-up state: both flags clear, slopes 1, offsets 0, no kernels.
 void ResetCalibrationState();

@@ -11,6 +11,7 @@
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/height_spectrum.h"
+#include "analysis/peak_report.h"
 #include "analysis/series.h"
 #include "files/data_file.h"
 #include "ui/commands.h"
@@ -30,6 +31,7 @@ void ResetProgramState() {
     ResetSeriesState();
     ResetHeightSpectrumState();
     ResetCalibrationState();
+    ResetPeakReportState();
     ResetViewState();
     ResetNavigationState();
     ResetPlotRenderState();
