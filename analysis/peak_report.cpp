@@ -140,6 +140,7 @@ PeakWidthModel WidthModel(int c) {
 void AnalysedTime(int c, int64_t* begin, int64_t* end) {
     *begin = workingParameters[c][FIELD_BEGIN_TIME];
     *end = std::min(*begin + workingParameters[c][FIELD_DURATION_TIME], sampleClock);
+    *begin = std::max<int64_t>(0, *begin);
     if (*end < *begin) *end = *begin;
 }
 
@@ -263,9 +264,11 @@ void ChannelSpectrum(int c, std::vector<double>* counts, std::vector<double>* va
     }
     variance->clear();
     if (!settings.options[c].subtractBackground) return;
-    // The subtracted background keeps its own counting variance.
+    // The background is scaled to the time the spectrum covers and keeps its own counting variance.
     *variance = *counts;
-    double clock = static_cast<double>(sampleClock);
+    int64_t begin = 0, end = 0;
+    AnalysedTime(c, &begin, &end);
+    double clock = static_cast<double>(end - begin);
     for (size_t i = 0; i < counts->size(); ++i) {
         double background = clock * backgroundSpectrum[c][i];
         (*counts)[i] -= background;
