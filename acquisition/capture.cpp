@@ -213,7 +213,7 @@ void StampComment(bool stop) {
     length = AppendBounded(stamp, seconds, length, secondsLength, 47);
     length = AppendBounded(stamp, stop ? ">" : ",", length, 1, 48);
     AppendBounded(settings.comments, stamp, COMMENT_MAX_LENGTH, length, COMMENT_MAX_LENGTH);
-    if (runState & RS_DAQ_DIALOG_OPEN) SetDialogItemText(IDD_DAQ, 1041, settings.comments);
+    if (runState & RS_DAQ_DIALOG_OPEN) SetDialogItemText(IDD_DAQ, IDC_DAQ_COMMENTS, settings.comments);
 }
 
 void ResetCaptureState() {

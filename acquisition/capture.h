@@ -2,9 +2,7 @@
 // cycling through the input device, the watchdog, hourly and restart timers, and comment stamps.
 #pragma once
 
-constexpr int TIMER_WATCHDOG = 1;
-constexpr int TIMER_HOURLY = 2;
-constexpr int TIMER_RESTART = 3;
+#include "core/ids.h"
 
 // Period of the hourly data-file write (timer 2, armed by the hourly-save key).
 constexpr unsigned HOURLY_SAVE_PERIOD_MS = 3600000;

@@ -11,6 +11,8 @@
 #include "core/settings.h"
 #include "ui/commands.h"
 
+static_assert(SHAPE_DIALOG_POINTS == SHAPE_POINTS, "the dialog shows every template point");
+
 namespace {
 constexpr double DISPLAY_SCALE = 1000.0;
 constexpr double POINT_LIMIT = 1000000.0;  // limits of a displayed point value
@@ -19,8 +21,8 @@ constexpr int COPY_FIELD_CAPACITY = 10;    // at most 9 characters of each point
 constexpr int COPY_TEXT_CAPACITY = 832;
 constexpr int TOKEN_CAPACITY = 64;         // a pasted token keeps at most 63 characters
 
-int PointControl(int channel, int point) { return IDC_SHAPE_POINT + SHAPE_POINTS * channel + point; }
-int UsedControl(int channel, int point) { return IDC_SHAPE_POINT_USED + SHAPE_POINTS * channel + point; }
+int PointControl(int channel, int point) { return ShapePointId(channel, point); }
+int UsedControl(int channel, int point) { return ShapePointUsedId(channel, point); }
 
 void ShowTemplate(int dialog) {
     for (int c = 0; c < 2; ++c) {

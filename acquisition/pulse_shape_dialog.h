@@ -3,17 +3,9 @@
 #pragma once
 #include <cstddef>
 
+#include "core/ids.h"
 #include "core/settings.h"
 #include "platform/ui.h"
-
-constexpr int IDC_SHAPE_OK = 1;
-constexpr int IDC_SHAPE_RESET = 2;         // also what the dialog reports for the Escape key
-constexpr int IDC_SHAPE_POINT = 1200;      // edit of channel c, point j: 1200 + 60 c + j
-constexpr int IDC_SHAPE_POINT_USED = 1400; // check box of channel c, point j: 1400 + 60 c + j
-constexpr int IDC_SHAPE_COPY_LEFT = 1530;
-constexpr int IDC_SHAPE_PASTE_LEFT = 1531;
-constexpr int IDC_SHAPE_COPY_RIGHT = 1532;
-constexpr int IDC_SHAPE_PASTE_RIGHT = 1533;
 
 // Values read from pasted text, as the dialog shows them (x 1000): the first token of each line
 // fills one row; TAB, space and ';' separate tokens, CR and LF end lines, a zero byte or `length`

@@ -38,7 +38,7 @@ void ReleaseStore() {
 
 // Shows the channel's capacity in the "Max pulses " field of the open acquisition dialog.
 void ShowCapacityInDialog(int shownChannel) {
-    if (runState & RS_DAQ_DIALOG_OPEN) WriteDialogNumber(IDD_DAQ, 1006, pulseCapacity[shownChannel], 0);
+    if (runState & RS_DAQ_DIALOG_OPEN) WriteDialogNumber(IDD_DAQ, IDC_DAQ_MAX_PULSES, pulseCapacity[shownChannel], 0);
 }
 
 void PutSettingsBack(int shownChannel) {

@@ -18,7 +18,7 @@ constexpr int FIELDS_PER_ROW = 3;
 constexpr int EDIT_TEXT_LIMIT = 9;   // characters of one value copied to the clipboard
 constexpr int UNITS_TEXT_LIMIT = 29; // characters of the quantity text read back
 
-int ControlOf(int leftControl, int channel) { return leftControl + channel * IDC_CALIBRATION_RIGHT_SHIFT; }
+int ControlOf(int leftControl, int channel) { return CalibrationChannelId(leftControl, channel); }
 
 // Which channel a per-channel button belongs to, or -1.
 int ChannelOfButton(int control, int leftControl) {
@@ -138,10 +138,6 @@ bool Command(int dialog, int control) {
     return false;
 }
 }  // namespace
-
-int CalibrationEditId(int channel, int row, int field) {
-    return IDC_CALIBRATION_FIRST_EDIT + IDC_CALIBRATION_CHANNEL_STRIDE * channel + FIELDS_PER_ROW * row + field;
-}
 
 int ParseCalibrationPaste(const char* text, size_t length, CalibrationPasteCell cells[48]) {
     int count = 0;

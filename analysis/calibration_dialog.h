@@ -3,19 +3,8 @@
 #pragma once
 #include <cstddef>
 
+#include "core/ids.h"
 #include "platform/ui.h"
-
-// Control ids. Row r of channel c: mean 1700 + 48c + 3r, sd +1, quantity +2.
-constexpr int IDC_CALIBRATION_FIRST_EDIT = 1700;
-constexpr int IDC_CALIBRATION_CHANNEL_STRIDE = 48;
-constexpr int IDC_CALIBRATION_UNITS_LEFT = 1796;
-constexpr int IDC_CALIBRATION_MODE_LEFT = 1797;
-constexpr int IDC_CALIBRATION_CLEAR_LEFT = 1798;
-constexpr int IDC_CALIBRATION_COPY_LEFT = 1799;
-constexpr int IDC_CALIBRATION_PASTE_LEFT = 1800;
-// The right channel's unit edit, combo and buttons follow at this distance from the left ones.
-constexpr int IDC_CALIBRATION_RIGHT_SHIFT = 5;
-constexpr int IDC_CALIBRATION_APPLY = 1806;
 
 constexpr int CALIBRATION_DECIMALS = 3;
 constexpr double CALIBRATION_VALUE_LIMIT = 1000000.0;
@@ -23,9 +12,6 @@ constexpr double CALIBRATION_VALUE_LIMIT = 1000000.0;
 constexpr int CALIBRATION_CLIPBOARD_SIZE = 512;
 // Characters of one pasted token that are read as a number; the rest of a longer token is ignored.
 constexpr size_t CALIBRATION_TOKEN_LIMIT = 64;
-
-// Edit id of one table value; field 0 mean, 1 sd, 2 quantity.
-int CalibrationEditId(int channel, int row, int field);
 
 // One value read from pasted text: table row 0-15 and field 0-2.
 struct CalibrationPasteCell {

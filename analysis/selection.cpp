@@ -56,11 +56,11 @@ double QuantityRange(int quantity) {
 }
 
 int EnableControl(int channel, int quantity) {
-    return IDC_FILTER_ENABLE_FIRST + 3 * channel + quantity;
+    return FilterEnableId(channel, quantity);
 }
 
 int LimitControl(int channel, int limit) {
-    return IDC_FILTER_LIMIT_FIRST + 6 * channel + limit;
+    return FilterLimitId(channel, limit / 2, limit % 2);
 }
 
 // Shows the stored switches and limits, each limit in dialog units with 4 decimals.

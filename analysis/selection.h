@@ -4,14 +4,10 @@
 #include <cstdint>
 
 #include "acquisition/pulse_store.h"
+#include "core/ids.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/ui.h"
-
-// Control ids of the "Advanced Pulse Filter" dialog (IDD_ADVANCED_FILTER).
-constexpr int IDC_FILTER_LIMIT_FIRST = 1900;   // edits 1900-1905 left, 1906-1911 right
-constexpr int IDC_FILTER_ENABLE_FIRST = 1920;  // check boxes 1920-1922 left, 1923-1925 right
-constexpr int IDC_FILTER_APPLY = 6;
 
 // Dialog units: record units per unit shown in the dialog, and the range the dialog accepts.
 constexpr double FILTER_HEIGHT_SCALE = 21474836.47;
@@ -66,7 +62,7 @@ inline bool IsPulseSelected(int channel, uint32_t index) {
 double FilterWidthScale();
 
 // Procedure of the "Advanced Pulse Filter" dialog: initialise (fill the controls, set
-// RS_FILTER_DIALOG_OPEN), Apply (store the limits, full recompute, refill), command 1100 (refill),
+// RS_FILTER_DIALOG_OPEN), Apply (store the limits, full recompute, refill), DIALOG_REAPPLY (refill),
 // close (clear the flag, end with result 1).
 bool AdvancedFilterDialogProc(int dialog, DialogEvent event, int control);
 

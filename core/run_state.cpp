@@ -1,6 +1,7 @@
 // The run-state word and the menu rule table.
 #include "core/run_state.h"
 
+#include "core/ids.h"
 #include "platform/ui.h"
 
 uint32_t runState = RUN_STATE_INITIAL;
@@ -12,9 +13,9 @@ struct MenuRule {
     uint8_t enabled;
 };
 
-constexpr int MENU_RULE_COUNT = 36;
+constexpr int MENU_RULE_COUNT = IDM_LAST - IDM_FIRST + 1;
 
-// One rule per command 32770-32805, in order.
+// One rule per menu command IDM_FIRST to IDM_LAST, in order.
 constexpr uint32_t REQUIRED_MASKS[MENU_RULE_COUNT] = {
     RS_FILES_ALLOWED, RS_FILES_ALLOWED, RS_FILES_ALLOWED,           // Open, Load Data, Obtain Pulse Shape
     RS_DATA_READY,                                                  // Save
@@ -34,13 +35,10 @@ constexpr uint32_t REQUIRED_MASKS[MENU_RULE_COUNT] = {
     0, 0, 0, 0};                                                    // Save Settings (As), Help, About
 
 MenuRule rules[MENU_RULE_COUNT];
-
-constexpr uint32_t COMMAND_SOUND = 32789;
-constexpr uint32_t COMMAND_SAVE = 32773;
 }  // namespace
 
 void ResetMenuState() {
-    for (int i = 0; i < MENU_RULE_COUNT; ++i) rules[i] = {32770u + static_cast<uint32_t>(i), REQUIRED_MASKS[i], 0};
+    for (int i = 0; i < MENU_RULE_COUNT; ++i) rules[i] = {static_cast<uint32_t>(IDM_FIRST + i), REQUIRED_MASKS[i], 0};
 }
 
 void ResetRunState() {
@@ -60,7 +58,7 @@ void UpdateMenuState() {
             rule.enabled = 0;
         }
     }
-    CheckMenuItem(COMMAND_SOUND, (runState & RS_SOUND_ON) != 0);
-    CheckMenuItem(COMMAND_SAVE, (runState & RS_HOURLY_SAVE) != 0);
+    CheckMenuItem(IDM_SOUND, (runState & RS_SOUND_ON) != 0);
+    CheckMenuItem(IDM_SAVE, (runState & RS_HOURLY_SAVE) != 0);
     RedrawMenuBar();
 }

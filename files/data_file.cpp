@@ -1,5 +1,5 @@
 // The data file: the open path shared by Open, Load Data, the named file and the pulse-shape
-// command, the data-file reader, Save and the write behind command 32807.
+// command, the data-file reader, Save and the write behind IDM_WRITE_DATA_FILE.
 #include "files/data_file.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 #pragma once
 
 // "&Open", "&Load Data", "Obtain &Pulse Shape from Sound File" and the command-line or dropped file
-// (command 33000, with the path in the file-name buffer). Runs only while RS_FILES_ALLOWED is set.
+// (IDM_OPEN_NAMED_FILE, with the path in the file-name buffer). Runs only while RS_FILES_ALLOWED is set.
 // Every structural problem shows "Wrong format or file is corrupted"; the store then holds no
 // pulses if its capacities had changed already. A missing file is ignored; one that is there but
 // cannot be read (a folder, no permission) is reported with "File could not be read:".

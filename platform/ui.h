@@ -75,7 +75,7 @@ void StartTimer(int id, unsigned milliseconds);
 void KillTimer(int id);
 
 // ---- Dialogs -------------------------------------------------------------------------------------
-// Dialogs are addressed by their resource id (201-207); at most one instance of each is open.
+// Dialogs are addressed by their resource id (IDD_* in core/ids.h); at most one instance of each is open.
 // DLG_CLICK: the left mouse button was pressed on the dialog's background.
 enum DialogEvent { DLG_INIT, DLG_COMMAND, DLG_CLOSE, DLG_SELECTION_CHANGE, DLG_CLICK };
 // Returns true when the event was handled.

@@ -6,8 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/ui.h"
-#include "ui/commands.h"
+#include "core/ids.h"
 
 namespace {
 
@@ -158,55 +157,55 @@ void BuildDataAcquisition(Builder& b) {
 
     RowGroup acquisition{b, C1, 5, W, L, P};
     acquisition.Frame("Data acquisition parameters", 6);
-    acquisition.Edit(0, 1001, "Min height /arb.u");
-    acquisition.Edit(1, 1004, "Boost gain");
-    acquisition.Edit(2, 1005, "Acquisition time /s");
-    acquisition.Edit(3, 1006, "Max pulses ");
-    acquisition.Check(4, 1020, "Use shape method");
-    acquisition.Edit(5, 1002, "Max distortion /arb.u");
+    acquisition.Edit(0, IDC_DAQ_MIN_HEIGHT, "Min height /arb.u");
+    acquisition.Edit(1, IDC_DAQ_BOOST_GAIN, "Boost gain");
+    acquisition.Edit(2, IDC_DAQ_ACQUISITION_TIME, "Acquisition time /s");
+    acquisition.Edit(3, IDC_DAQ_MAX_PULSES, "Max pulses ");
+    acquisition.Check(4, IDC_DAQ_USE_SHAPE, "Use shape method");
+    acquisition.Edit(5, IDC_DAQ_MAX_DISTORTION, "Max distortion /arb.u");
 
     RowGroup filterList{b, C1, 115, W, LIST_LABEL, P};
     RowGroup filter{b, C1, 115, W, L, P};
     filter.Frame("Analysed data filter", 5);
-    filterList.List(0, 1040, "Channel selection");
-    filter.Edit(1, 1007, "Beginning time /s");
-    filter.Edit(2, 1008, "Duration time /s");
-    filter.Edit(3, 1003, "Correction");
-    filter.Check(4, 1021, "Use advanced filter");
+    filterList.List(0, IDC_DAQ_CHANNEL_SELECTION, "Channel selection");
+    filter.Edit(1, IDC_DAQ_BEGIN_TIME, "Beginning time /s");
+    filter.Edit(2, IDC_DAQ_DURATION_TIME, "Duration time /s");
+    filter.Edit(3, IDC_DAQ_CORRECTION, "Correction");
+    filter.Check(4, IDC_DAQ_USE_ADVANCED_FILTER, "Use advanced filter");
 
     RowGroup rateTime{b, C2, 5, W, L, P};
     rateTime.Frame("Counting rate vs Time", 2);
-    rateTime.Edit(0, 1009, "Time step /s");
-    rateTime.Check(1, 1022, "Log scale");
+    rateTime.Edit(0, IDC_DAQ_TIME_STEP, "Time step /s");
+    rateTime.Check(1, IDC_DAQ_RATE_TIME_LOG, "Log scale");
 
     RowGroup rateHistogram{b, C2, 55, W, L, P};
     rateHistogram.Frame("Counting rate histogram", 2);
-    rateHistogram.Edit(0, 1010, "Bin size  /(1/s)");
-    rateHistogram.Check(1, 1023, "Log scale");
+    rateHistogram.Edit(0, IDC_DAQ_RATE_BIN_SIZE, "Bin size  /(1/s)");
+    rateHistogram.Check(1, IDC_DAQ_RATE_HIST_LOG, "Log scale");
 
     RowGroup interval{b, C2, 105, W, L, P};
     interval.Frame("Interval histogram", 3);
-    interval.Edit(0, 1011, "Bin size /\xB5" "s");
-    interval.Edit(1, 1012, "S-fold");
-    interval.Check(2, 1024, "Log scale");
+    interval.Edit(0, IDC_DAQ_INTERVAL_BIN_SIZE, "Bin size /\xB5" "s");
+    interval.Edit(1, IDC_DAQ_S_FOLD, "S-fold");
+    interval.Check(2, IDC_DAQ_INTERVAL_LOG, "Log scale");
 
     RowGroup width{b, C2, 170, W, L, P};
     width.Frame("Pulse width histogram", 2);
-    width.Edit(0, 1013, "Bin size /\xB5" "s");
-    width.Check(1, 1025, "Log scale");
+    width.Edit(0, IDC_DAQ_WIDTH_BIN_SIZE, "Bin size /\xB5" "s");
+    width.Check(1, IDC_DAQ_WIDTH_LOG, "Log scale");
 
     RowGroup height{b, C3, 5, W, L, P};
     height.Frame("Pulse height histogram", 6);
-    height.Edit(0, 1014, "Bin size /arb.u");
-    height.Check(1, 1027, "Use calibration");
-    height.Check(2, 1028, "Gaussian correlation");
-    height.Check(3, 1029, "Log scale");
-    height.Check(4, 1026, "Subtract background");
-    height.Check(5, 1030, "Sum quantity");
+    height.Edit(0, IDC_DAQ_HEIGHT_BIN_SIZE, "Bin size /arb.u");
+    height.Check(1, IDC_DAQ_USE_CALIBRATION, "Use calibration");
+    height.Check(2, IDC_DAQ_GAUSSIAN_CORRELATION, "Gaussian correlation");
+    height.Check(3, IDC_DAQ_HEIGHT_LOG, "Log scale");
+    height.Check(4, IDC_DAQ_SUBTRACT_BACKGROUND, "Subtract background");
+    height.Check(5, IDC_DAQ_SUM_QUANTITY, "Sum quantity");
 
     b.Add(IDC_STATIC, CONTROL_GROUPBOX, "Comments", C3, 115, W, 75);
-    b.Add(1041, CONTROL_MULTILINE_EDIT, nullptr, C3 + MARGIN, 115 + GROUP_CAPTION, W - 2 * MARGIN, 56);
-    b.Add(6, CONTROL_DEFAULT_PUSHBUTTON, "Apply", C3 + W - 60, 197, 60, BUTTON_HEIGHT + 2);
+    b.Add(IDC_DAQ_COMMENTS, CONTROL_MULTILINE_EDIT, nullptr, C3 + MARGIN, 115 + GROUP_CAPTION, W - 2 * MARGIN, 56);
+    b.Add(IDC_DAQ_APPLY, CONTROL_DEFAULT_PUSHBUTTON, "Apply", C3 + W - 60, 197, 60, BUTTON_HEIGHT + 2);
 }
 
 // ---- 203 Audio Interface -------------------------------------------------------------------------
@@ -218,8 +217,10 @@ void BuildAudioInterface(Builder& b) {
         int device, format, rate, bits, channels;
         const char* channelLabel;
     };
-    const Side sides[2] = {{MARGIN, "Input device", 1601, 1605, 1602, 1603, 1604, "Input channel"},
-                           {MARGIN + W + MARGIN, "Output device", 1606, 1610, 1607, 1608, 1609, "Output channel"}};
+    const Side sides[2] = {{MARGIN, "Input device", IDC_INPUT_DEVICE, IDC_INPUT_FORMAT, IDC_INPUT_RATE, IDC_INPUT_BITS,
+                            IDC_INPUT_CHANNELS, "Input channel"},
+                           {MARGIN + W + MARGIN, "Output device", IDC_OUTPUT_DEVICE, IDC_OUTPUT_FORMAT, IDC_OUTPUT_RATE,
+                            IDC_OUTPUT_BITS, IDC_OUTPUT_CHANNELS, "Output channel"}};
     for (const Side& side : sides) {
         RowGroup group{b, side.x, 5, W, L, P};
         group.Frame(side.caption, 5);
@@ -249,14 +250,14 @@ void BuildPulseShape(Builder& b) {
         for (int j = 0; j < 60; ++j) {
             int x = gx + 6 + (j / ROWS) * COLUMN;
             int y = 5 + GROUP_CAPTION + (j % ROWS) * PITCH;
-            b.Add(1400 + 60 * c + j, CONTROL_CHECKBOX, pointLabels[j], x, y + 1, 24, CHECK_HEIGHT);
-            b.Add(1200 + 60 * c + j, CONTROL_EDIT, nullptr, x + 24, y, 46, EDIT_HEIGHT - 1);
+            b.Add(ShapePointUsedId(c, j), CONTROL_CHECKBOX, pointLabels[j], x, y + 1, 24, CHECK_HEIGHT);
+            b.Add(ShapePointId(c, j), CONTROL_EDIT, nullptr, x + 24, y, 46, EDIT_HEIGHT - 1);
         }
-        b.Add(1530 + 2 * c, CONTROL_PUSHBUTTON, "Copy", gx + 6, 261, 50, BUTTON_HEIGHT);
-        b.Add(1531 + 2 * c, CONTROL_PUSHBUTTON, "Paste", gx + 62, 261, 50, BUTTON_HEIGHT);
+        b.Add(ShapeCopyId(c), CONTROL_PUSHBUTTON, "Copy", gx + 6, 261, 50, BUTTON_HEIGHT);
+        b.Add(ShapePasteId(c), CONTROL_PUSHBUTTON, "Paste", gx + 62, 261, 50, BUTTON_HEIGHT);
     }
-    b.Add(IDOK, CONTROL_DEFAULT_PUSHBUTTON, "OK", 477 - 50 - 6 - 50, 285, 50, BUTTON_HEIGHT);
-    b.Add(IDCANCEL, CONTROL_PUSHBUTTON, "Reset", 477 - 50, 285, 50, BUTTON_HEIGHT);
+    b.Add(IDC_SHAPE_OK, CONTROL_DEFAULT_PUSHBUTTON, "OK", 477 - 50 - 6 - 50, 285, 50, BUTTON_HEIGHT);
+    b.Add(IDC_SHAPE_RESET, CONTROL_PUSHBUTTON, "Reset", 477 - 50, 285, 50, BUTTON_HEIGHT);
 }
 
 // ---- 205 Calibration -----------------------------------------------------------------------------
@@ -269,8 +270,11 @@ void BuildCalibration(Builder& b) {
     for (int r = 0; r < 16; ++r) std::snprintf(rowLabels[r], sizeof rowLabels[r], "%d", r + 1);
     for (int c = 0; c < 2; ++c) {
         int gx = MARGIN + c * (GROUP_WIDTH + 6);
-        int base = 1700 + 48 * c;
-        int modeList = c == 0 ? 1797 : 1802, units = c == 0 ? 1796 : 1801, buttons = c == 0 ? 1798 : 1803;
+        int modeList = CalibrationChannelId(IDC_CALIBRATION_MODE_LEFT, c);
+        int units = CalibrationChannelId(IDC_CALIBRATION_UNITS_LEFT, c);
+        const int buttons[3] = {CalibrationChannelId(IDC_CALIBRATION_CLEAR_LEFT, c),
+                                CalibrationChannelId(IDC_CALIBRATION_COPY_LEFT, c),
+                                CalibrationChannelId(IDC_CALIBRATION_PASTE_LEFT, c)};
         b.Add(IDC_STATIC, CONTROL_GROUPBOX, captions[c], gx, 5, GROUP_WIDTH, 288);
         for (int k = 0; k < 3; ++k)
             b.Add(IDC_STATIC, CONTROL_STATIC, headings[k], gx + 20 + k * (EDIT_WIDTH + 4), 17, EDIT_WIDTH, LABEL_HEIGHT);
@@ -278,7 +282,7 @@ void BuildCalibration(Builder& b) {
             int y = FIRST_ROW + r * PITCH;
             b.Add(IDC_STATIC, CONTROL_STATIC, rowLabels[r], gx + 6, y + 2, 12, LABEL_HEIGHT);
             for (int k = 0; k < 3; ++k)
-                b.Add(base + 3 * r + k, CONTROL_EDIT, nullptr, gx + 20 + k * (EDIT_WIDTH + 4), y, EDIT_WIDTH,
+                b.Add(CalibrationEditId(c, r, k), CONTROL_EDIT, nullptr, gx + 20 + k * (EDIT_WIDTH + 4), y, EDIT_WIDTH,
                       EDIT_HEIGHT);
         }
         RowGroup lower{b, gx, 226, GROUP_WIDTH, 62, 16};
@@ -286,9 +290,9 @@ void BuildCalibration(Builder& b) {
         lower.Edit(1, units, "Quantity /Units");
         const char* buttonTexts[3] = {"Clear", "Copy", "Paste"};
         for (int k = 0; k < 3; ++k)
-            b.Add(buttons + k, CONTROL_PUSHBUTTON, buttonTexts[k], gx + 6 + k * 59, 272, 54, BUTTON_HEIGHT);
+            b.Add(buttons[k], CONTROL_PUSHBUTTON, buttonTexts[k], gx + 6 + k * 59, 272, 54, BUTTON_HEIGHT);
     }
-    b.Add(1806, CONTROL_DEFAULT_PUSHBUTTON, "Apply", 381 - 60, 299, 60, BUTTON_HEIGHT + 2);
+    b.Add(IDC_CALIBRATION_APPLY, CONTROL_DEFAULT_PUSHBUTTON, "Apply", 381 - 60, 299, 60, BUTTON_HEIGHT + 2);
 }
 
 // ---- 206 Advanced Pulse Filter -------------------------------------------------------------------
@@ -304,17 +308,17 @@ void BuildAdvancedFilter(Builder& b) {
         b.Add(IDC_STATIC, CONTROL_STATIC, "Maximum", maxX, 17, EDIT_WIDTH, LABEL_HEIGHT);
         for (int k = 0; k < 3; ++k) {
             int y = 27 + k * PITCH;
-            b.Add(1920 + 3 * c + k, CONTROL_CHECKBOX, quantities[k], gx + 6, y + 1, CHECK_WIDTH, CHECK_HEIGHT);
-            b.Add(1900 + 6 * c + 2 * k, CONTROL_EDIT, nullptr, minX, y, EDIT_WIDTH, EDIT_HEIGHT);
-            b.Add(1901 + 6 * c + 2 * k, CONTROL_EDIT, nullptr, maxX, y, EDIT_WIDTH, EDIT_HEIGHT);
+            b.Add(FilterEnableId(c, k), CONTROL_CHECKBOX, quantities[k], gx + 6, y + 1, CHECK_WIDTH, CHECK_HEIGHT);
+            b.Add(FilterLimitId(c, k, 0), CONTROL_EDIT, nullptr, minX, y, EDIT_WIDTH, EDIT_HEIGHT);
+            b.Add(FilterLimitId(c, k, 1), CONTROL_EDIT, nullptr, maxX, y, EDIT_WIDTH, EDIT_HEIGHT);
         }
     }
-    b.Add(6, CONTROL_DEFAULT_PUSHBUTTON, "Apply", 437 - 60, 84, 60, BUTTON_HEIGHT + 2);
+    b.Add(IDC_FILTER_APPLY, CONTROL_DEFAULT_PUSHBUTTON, "Apply", 437 - 60, 84, 60, BUTTON_HEIGHT + 2);
 }
 
 // ---- 207 Information -----------------------------------------------------------------------------
 void BuildInformation(Builder& b) {
-    b.Add(1900, CONTROL_READONLY_EDIT, nullptr, MARGIN, MARGIN, 386, 48);
+    b.Add(IDC_INFORMATION_TEXT, CONTROL_READONLY_EDIT, nullptr, MARGIN, MARGIN, 386, 48);
     b.Add(IDOK, CONTROL_DEFAULT_PUSHBUTTON, "OK", 400 - MARGIN - 50, 62, 50, BUTTON_HEIGHT);
 }
 

@@ -2,10 +2,7 @@
 // control's id, kind, label and place in dialog units, and the drawing of the program icon (101).
 #pragma once
 
-constexpr int IDR_MAIN_MENU = 109;
-constexpr int IDI_PROGRAM = 101;
-// Id of controls the program never addresses: labels, headings and group boxes.
-constexpr int IDC_STATIC = -1;
+#include "core/ids.h"
 
 // ---- Menu ----------------------------------------------------------------------------------------
 // A node of the menu tree. Texts are Windows-1252 with "&" marking the mnemonic and "\t" starting the
@@ -56,7 +53,7 @@ struct DialogTemplate {
     int controlCount;
 };
 
-// The template of dialog 201-207, or nullptr for any other id.
+// The template of dialog IDD_FIRST to IDD_LAST, or nullptr for any other id.
 const DialogTemplate* FindDialogTemplate(int id);
 // The control with this id in the template, or nullptr (also for IDC_STATIC).
 const DialogControl* FindDialogControl(const DialogTemplate& dialog, int id);

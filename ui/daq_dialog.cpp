@@ -21,16 +21,16 @@ int ShownChannel() { return settings.channelSelection >= 3 ? 1 : 0; }
 
 void ShowChannel(int dialog, int b) {
     for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k)
-        WriteDialogNumber(dialog, IDC_DAQ_FIRST_EDIT + k, ChannelFieldValue(settings.channel[b], k),
+        WriteDialogNumber(dialog, DaqEditId(k), ChannelFieldValue(settings.channel[b], k),
                           static_cast<uint32_t>(fieldDecimals[k]));
     for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
-        CheckDialogButton(dialog, IDC_DAQ_FIRST_CHECK + k, ChannelOptionRef(settings.options[b], k) != 0);
+        CheckDialogButton(dialog, DaqCheckId(k), ChannelOptionRef(settings.options[b], k) != 0);
 }
 
 // Writes every field and reads it back, so each holds the value as displayed.
 void ShowAndTakeBack(int dialog, int b) {
     for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
-        int id = IDC_DAQ_FIRST_EDIT + k;
+        int id = DaqEditId(k);
         WriteDialogNumber(dialog, id, ChannelFieldValue(settings.channel[b], k),
                           static_cast<uint32_t>(fieldDecimals[k]));
         ChannelFieldRef(settings.channel[b], k) = ReadDialogNumber(dialog, id, fieldMinimum[k], fieldMaximum[k]);
@@ -49,7 +49,7 @@ void Reapply(int dialog, int b) {
 void Apply(int dialog, int b) {
     ChannelSettings& channel = settings.channel[b];
     for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
-        int id = IDC_DAQ_FIRST_EDIT + k;
+        int id = DaqEditId(k);
         if (k == FIELD_RATE_BIN_SIZE) {
             // A rate bin always spans a whole number of counts per time step.
             double minimum = 1.0 / channel.timeStep;
@@ -64,7 +64,7 @@ void Apply(int dialog, int b) {
     }
     QuantizeSettings(false);
     for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
-        ChannelOptionRef(settings.options[b], k) = IsDialogButtonChecked(dialog, IDC_DAQ_FIRST_CHECK + k) ? 1 : 0;
+        ChannelOptionRef(settings.options[b], k) = IsDialogButtonChecked(dialog, DaqCheckId(k)) ? 1 : 0;
     char comment[COMMENT_CAPACITY];
     GetDialogItemText(dialog, IDC_DAQ_COMMENTS, comment, COMMENT_CAPACITY);
     std::memcpy(settings.comments, comment, COMMENT_CAPACITY);
@@ -82,7 +82,7 @@ bool Initialise(int dialog) {
     int b = ShownChannel();
     ShowAndTakeBack(dialog, b);
     for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
-        CheckDialogButton(dialog, IDC_DAQ_FIRST_CHECK + k, ChannelOptionRef(settings.options[b], k) != 0);
+        CheckDialogButton(dialog, DaqCheckId(k), ChannelOptionRef(settings.options[b], k) != 0);
     SetDialogItemText(dialog, IDC_DAQ_COMMENTS, settings.comments);
     if (first) runState |= RS_DAQ_DIALOG_OPEN;
     return first;

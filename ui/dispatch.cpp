@@ -1,5 +1,5 @@
-// The command dispatcher: hands every command id to the module that owns it. Ids above 33000 and
-// ids outside 32770-32807 (other than 33000) are ignored.
+// The command dispatcher: hands every command id to the module that owns it. Ids outside IDM_OPEN to
+// IDM_WRITE_DATA_FILE, other than IDM_OPEN_NAMED_FILE, are ignored.
 #include "acquisition/audio_interface_dialog.h"
 #include "acquisition/capture.h"
 #include "acquisition/click_output.h"

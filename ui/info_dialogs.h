@@ -1,7 +1,7 @@
 // The About dialog and the Information dialog (the legend of a plot window, for copying).
 #pragma once
 
-constexpr int IDC_INFORMATION_TEXT = 1900;
+#include "core/ids.h"
 
 void OpenAboutDialog(int owner);
 void OpenInformationDialog(int window);

@@ -43,7 +43,7 @@ protected:
         OpenDialog(IDD_DAQ, NO_OWNER, nullptr);
         runState |= RS_DAQ_DIALOG_OPEN;
         settings.channelSelection = static_cast<int8_t>(shown == 1 ? 3 : 0);
-        SetDialogItemText(IDD_DAQ, 1006, "typed");
+        SetDialogItemText(IDD_DAQ, IDC_DAQ_MAX_PULSES, "typed");
     }
 
     static std::vector<std::string> MessageTexts() {
@@ -108,7 +108,7 @@ TEST_F(PulseStoreTest, GrowingAsksAndOkEmptiesAllData) {
     EXPECT_EQ(pulseCount[1], 0u);
     EXPECT_EQ(sampleClock, 0);
     EXPECT_EQ(settings.comments[0], '\0');
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1006), "2500000");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_PULSES), "2500000");
 }
 
 TEST_F(PulseStoreTest, CancelPutsTheSettingsBackAndKeepsTheData) {
@@ -121,7 +121,7 @@ TEST_F(PulseStoreTest, CancelPutsTheSettingsBackAndKeepsTheData) {
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{QUESTION});
     EXPECT_EQ(settings.channel[0].maxPulses, 1000000.0);
     EXPECT_EQ(settings.channel[1].maxPulses, 1000000.0);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1006), "1000000");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_PULSES), "1000000");
     EXPECT_EQ(pulseStore, before);
     EXPECT_EQ(pulseCount[0], 5u);
     EXPECT_EQ(pulseStore[PulseIndex(0, 4)].time, 40);
@@ -139,7 +139,7 @@ TEST_F(PulseStoreTest, GrowingDuringACaptureIsRefused) {
     EXPECT_EQ(Headless().messages[0].text, REFUSED);
     EXPECT_EQ(Headless().messages[0].style, MB_ICONHAND);
     EXPECT_EQ(settings.channel[1].maxPulses, 1000000.0);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1006), "1000000");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_PULSES), "1000000");
     EXPECT_EQ(pulseStore, before);
     EXPECT_EQ(storeSize, 2000000u);
     EXPECT_EQ(pulseCount[0], 5u);
@@ -159,7 +159,7 @@ TEST_F(PulseStoreTest, FailedAllocationFallsBackToTheDefaultStore) {
     EXPECT_EQ(pulseCapacity[0], 1000000u);
     EXPECT_EQ(pulseCapacity[1], 1000000u);
     EXPECT_EQ(settings.channel[0].maxPulses, 1000000.0);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1006), "1000000");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_PULSES), "1000000");
     EXPECT_EQ(pulseCount[0], 0u);
 }
 

@@ -34,17 +34,17 @@ TEST_F(CalibrationDialog, OpensWithTheTableModesAndUnitsAndOnlyOnce) {
     EXPECT_EQ(Dialog().owner, NO_OWNER);
     EXPECT_TRUE(runState & RS_CALIBRATION_DIALOG_OPEN);
     const std::vector<std::string> modes = {"Fit slope", "Fit linear", "Interpolate"};
-    EXPECT_EQ(Dialog().items.at(1797).comboItems, modes);
-    EXPECT_EQ(Dialog().items.at(1802).comboItems, modes);
-    EXPECT_EQ(GetComboBoxSelection(IDD_CALIBRATION, 1797), 0);
-    EXPECT_EQ(GetComboBoxSelection(IDD_CALIBRATION, 1802), 2);
+    EXPECT_EQ(Dialog().items.at(IDC_CALIBRATION_MODE_LEFT).comboItems, modes);
+    EXPECT_EQ(Dialog().items.at(CalibrationChannelId(IDC_CALIBRATION_MODE_LEFT, 1)).comboItems, modes);
+    EXPECT_EQ(GetComboBoxSelection(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT), 0);
+    EXPECT_EQ(GetComboBoxSelection(IDD_CALIBRATION, CalibrationChannelId(IDC_CALIBRATION_MODE_LEFT, 1)), 2);
     EXPECT_EQ(Edit(0, 15, 0), "23");
     EXPECT_EQ(Edit(0, 15, 1), "1");
     EXPECT_EQ(Edit(0, 15, 2), "662");
-    EXPECT_EQ(Text(1700 + 48 + 45 + 2), "662");
+    EXPECT_EQ(Text(CalibrationEditId(1, 15, 2)), "662");
     EXPECT_EQ(Edit(1, 0, 0), "0");
-    EXPECT_EQ(Text(1796), "Energy /keV");
-    EXPECT_EQ(Text(1801), "Energy /keV");
+    EXPECT_EQ(Text(IDC_CALIBRATION_UNITS_LEFT), "Energy /keV");
+    EXPECT_EQ(Text(CalibrationChannelId(IDC_CALIBRATION_UNITS_LEFT, 1)), "Energy /keV");
 
     // The menu command again only raises it; a reload refreshes the values without adding the
     // modes twice and does not ask for the focus.
@@ -53,14 +53,14 @@ TEST_F(CalibrationDialog, OpensWithTheTableModesAndUnitsAndOnlyOnce) {
     settings.calibration[0][15].quantity = 700.5;
     EXPECT_FALSE(CalibrationDialogProc(IDD_CALIBRATION, DLG_INIT, 0));
     EXPECT_EQ(Edit(0, 15, 2), "700.5");
-    EXPECT_EQ(Dialog().items.at(1797).comboItems.size(), 3u);
+    EXPECT_EQ(Dialog().items.at(IDC_CALIBRATION_MODE_LEFT).comboItems.size(), 3u);
 
     HeadlessCloseDialog(IDD_CALIBRATION);
     EXPECT_FALSE(IsDialogOpen(IDD_CALIBRATION));
     EXPECT_EQ(Dialog().result, 1);
     EXPECT_FALSE(runState & RS_CALIBRATION_DIALOG_OPEN);
     OpenCalibrationDialog();
-    EXPECT_EQ(Dialog().items.at(1797).comboItems.size(), 3u);
+    EXPECT_EQ(Dialog().items.at(IDC_CALIBRATION_MODE_LEFT).comboItems.size(), 3u);
 }
 
 TEST_F(CalibrationDialog, ApplyStoresSortsSetsUpAndRewritesTheEdits) {
@@ -76,8 +76,8 @@ TEST_F(CalibrationDialog, ApplyStoresSortsSetsUpAndRewritesTheEdits) {
     for (int f = 0; f < 3; ++f) Type(0, 15, f, "0");
     Type(1, 15, 2, "2000000");  // clamped to 1000000
     Type(1, 14, 0, "-5");       // clamped to 0: the row stays empty
-    HeadlessSelectComboItem(IDD_CALIBRATION, 1797, 1);
-    HeadlessTypeText(IDD_CALIBRATION, 1796, "Charge deposited in the crystal /pC");
+    HeadlessSelectComboItem(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT, 1);
+    HeadlessTypeText(IDD_CALIBRATION, IDC_CALIBRATION_UNITS_LEFT, "Charge deposited in the crystal /pC");
     int invalidations = Headless().windows[WND_HEIGHT].invalidations;
     Press(IDC_CALIBRATION_APPLY);
 
@@ -98,7 +98,7 @@ TEST_F(CalibrationDialog, ApplyStoresSortsSetsUpAndRewritesTheEdits) {
     EXPECT_EQ(calibrationValid[0], 1);
     EXPECT_EQ(calibrationValid[1], 1);
     EXPECT_EQ(std::string(settings.quantityUnits[0]), "Charge deposited in the cryst");
-    EXPECT_EQ(Text(1796), "Charge deposited in the cryst");
+    EXPECT_EQ(Text(IDC_CALIBRATION_UNITS_LEFT), "Charge deposited in the cryst");
     // The full recompute rebuilt the visible height window.
     EXPECT_GT(Headless().windows[WND_HEIGHT].invalidations, invalidations);
 }
@@ -125,7 +125,7 @@ TEST_F(CalibrationDialog, ApplyWithWrongDataWarnsAndLeavesThatChannelsEditsAsTyp
 
 TEST_F(CalibrationDialog, ClearEmptiesOneChannel) {
     OpenCalibrationDialog();
-    Press(1803);
+    Press(CalibrationChannelId(IDC_CALIBRATION_CLEAR_LEFT, 1));
     for (int r = 0; r < CALIBRATION_ROWS; ++r) {
         for (int f = 0; f < 3; ++f) ASSERT_EQ(Edit(1, r, f), "0");
         ASSERT_EQ(settings.calibration[1][r].mean + settings.calibration[1][r].sd + settings.calibration[1][r].quantity, 0);
@@ -136,7 +136,7 @@ TEST_F(CalibrationDialog, ClearEmptiesOneChannel) {
 
 TEST_F(CalibrationDialog, CopyPutsTheEditTextsOnTheClipboard) {
     OpenCalibrationDialog();
-    Press(1799);
+    Press(IDC_CALIBRATION_COPY_LEFT);
     std::string expected;
     for (int r = 0; r < 15; ++r) expected += "0\t0\t0\r\n";
     expected += "23\t1\t662\r\n";
@@ -145,12 +145,12 @@ TEST_F(CalibrationDialog, CopyPutsTheEditTextsOnTheClipboard) {
     // What the edits show, cut to nine characters, even before Apply.
     Type(0, 0, 0, "123456.789");
     Type(0, 0, 1, "abc");
-    Press(1799);
+    Press(IDC_CALIBRATION_COPY_LEFT);
     EXPECT_EQ(Headless().clipboard.substr(0, 17), "123456.78\tabc\t0\r\n");
     // Sixteen rows of nine-character values still fit the 512-byte block.
     for (int r = 0; r < 16; ++r)
         for (int f = 0; f < 3; ++f) Type(1, r, f, "1234567890123");
-    Press(1804);
+    Press(CalibrationChannelId(IDC_CALIBRATION_COPY_LEFT, 1));
     EXPECT_EQ(Headless().clipboard.size(), 16u * 31u);
     EXPECT_LT(Headless().clipboard.size(), static_cast<size_t>(CALIBRATION_CLIPBOARD_SIZE));
 }
@@ -194,7 +194,7 @@ TEST_F(CalibrationDialog, PasteStopsAfterSixteenRowsAndNeedsClipboardText) {
     EXPECT_EQ(Edit(1, 15, 2), "160");
 
     Headless().clipboardHasText = false;
-    Press(1800);
+    Press(IDC_CALIBRATION_PASTE_LEFT);
     EXPECT_EQ(settings.calibration[0][0].mean, 0);
     EXPECT_EQ(settings.calibration[0][15].mean, 23);
 }

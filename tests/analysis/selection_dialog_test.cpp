@@ -1,5 +1,5 @@
 // The "Advanced Pulse Filter" dialog through the headless seam: opening, refill in dialog units,
-// Apply with clamping and a full recompute, reload on command 1100, closing.
+// Apply with clamping and a full recompute, reload on DIALOG_REAPPLY, closing.
 #include <cstdint>
 
 #include "analysis/selection.h"
@@ -20,24 +20,24 @@ TEST_F(TikTest, FilterDialogOpensOnceAndShowsTheLimitsInDialogUnits) {
     EXPECT_EQ(Headless().dialogs[D].owner, NO_OWNER);
     EXPECT_TRUE(runState & RS_FILTER_DIALOG_OPEN);
     for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(HeadlessItemText(D, 1900 + 6 * c), "0");
-        EXPECT_EQ(HeadlessItemText(D, 1901 + 6 * c), "200");
-        EXPECT_EQ(HeadlessItemText(D, 1902 + 6 * c), "0");
-        EXPECT_EQ(HeadlessItemText(D, 1903 + 6 * c), "100");
-        EXPECT_EQ(HeadlessItemText(D, 1904 + 6 * c), "0");
-        EXPECT_EQ(HeadlessItemText(D, 1905 + 6 * c), "2083.3333");  // 100 samples at 48000/s
-        for (int q = 0; q < 3; ++q) EXPECT_FALSE(IsDialogButtonChecked(D, 1920 + 3 * c + q));
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 0, 0)), "0");
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 0, 1)), "200");
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 1, 0)), "0");
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 1, 1)), "100");
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 2, 0)), "0");
+        EXPECT_EQ(HeadlessItemText(D, FilterLimitId(c, 2, 1)), "2083.3333");  // 100 samples at 48000/s
+        for (int q = 0; q < 3; ++q) EXPECT_FALSE(IsDialogButtonChecked(D, FilterEnableId(c, q)));
     }
 
     // The menu command again only brings the open dialog to the front.
-    HeadlessTypeText(D, 1900, "typed");
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "typed");
     OpenAdvancedFilterDialog();
     EXPECT_EQ(Headless().dialogs[D].raisedCount, 1);
-    EXPECT_EQ(HeadlessItemText(D, 1900), "typed");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "typed");
 
     // A reload request while open refills and reports that the focus stays where it is.
     EXPECT_FALSE(AdvancedFilterDialogProc(D, DLG_INIT, 0));
-    EXPECT_EQ(HeadlessItemText(D, 1900), "0");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "0");
 
     HeadlessCloseDialog(D);
     EXPECT_FALSE(IsDialogOpen(D));
@@ -49,14 +49,14 @@ TEST_F(TikTest, FilterDialogOpensOnceAndShowsTheLimitsInDialogUnits) {
 
 TEST_F(TikTest, FilterDialogApplyStoresRecordUnitsClampedToTheDialogRanges) {
     OpenAdvancedFilterDialog();
-    HeadlessSetCheck(D, 1920, true);
-    HeadlessSetCheck(D, 1925, true);
-    HeadlessTypeText(D, 1900, "-5");
-    HeadlessTypeText(D, 1901, "300");
-    HeadlessTypeText(D, 1902, "12.5");
-    HeadlessTypeText(D, 1903, "150");
-    HeadlessTypeText(D, 1910, "100");
-    HeadlessTypeText(D, 1911, "2000000");
+    HeadlessSetCheck(D, FilterEnableId(0, 0), true);
+    HeadlessSetCheck(D, FilterEnableId(1, 2), true);
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "-5");
+    HeadlessTypeText(D, FilterLimitId(0, 0, 1), "300");
+    HeadlessTypeText(D, FilterLimitId(0, 1, 0), "12.5");
+    HeadlessTypeText(D, FilterLimitId(0, 1, 1), "150");
+    HeadlessTypeText(D, FilterLimitId(1, 2, 0), "100");
+    HeadlessTypeText(D, FilterLimitId(1, 2, 1), "2000000");
     HeadlessPressButton(D, IDC_FILTER_APPLY);
 
     EXPECT_EQ(settings.filterEnable[0][0], 1);
@@ -69,25 +69,25 @@ TEST_F(TikTest, FilterDialogApplyStoresRecordUnitsClampedToTheDialogRanges) {
     EXPECT_DOUBLE_EQ(settings.filterLimits[1][4], 4.8);  // 100 µs at 48000/s
     EXPECT_DOUBLE_EQ(settings.filterLimits[1][5], 48000.0);
     // The dialog then shows what the record holds.
-    EXPECT_EQ(HeadlessItemText(D, 1901), "200");
-    EXPECT_EQ(HeadlessItemText(D, 1903), "100");
-    EXPECT_EQ(HeadlessItemText(D, 1911), "1000000");
-    EXPECT_TRUE(IsDialogButtonChecked(D, 1925));
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 1)), "200");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 1, 1)), "100");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 2, 1)), "1000000");
+    EXPECT_TRUE(IsDialogButtonChecked(D, FilterEnableId(1, 2)));
     EXPECT_TRUE(Headless().messages.empty());
 }
 
 TEST_F(TikTest, FilterDialogWidthLimitsFollowTheDataSampleRate) {
     settings.filterLimits[0][5] = 100.0;
     OpenAdvancedFilterDialog();
-    EXPECT_EQ(HeadlessItemText(D, 1904), "0");
-    EXPECT_EQ(HeadlessItemText(D, 1905), "2083.3333");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 0)), "0");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "2083.3333");
     dataSampleRate = 96000;
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
-    EXPECT_EQ(HeadlessItemText(D, 1905), "1041.6667");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "1041.6667");
     EXPECT_EQ(settings.filterLimits[0][5], 100.0) << "the limit in samples is unchanged";
     dataSampleRate = 0;  // no rate: no width unit to divide by
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
-    EXPECT_EQ(HeadlessItemText(D, 1905), "0");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "0");
 }
 
 TEST_F(TikTest, FilterDialogApplyRebuildsTheSeries) {
@@ -99,8 +99,8 @@ TEST_F(TikTest, FilterDialogApplyRebuildsTheSeries) {
     sampleClock = 300;
     settings.options[0].useAdvancedFilter = 1;
     OpenAdvancedFilterDialog();
-    HeadlessSetCheck(D, 1920, true);
-    HeadlessTypeText(D, 1900, "20");
+    HeadlessSetCheck(D, FilterEnableId(0, 0), true);
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "20");
     int widthInvalidations = Headless().windows[WND_WIDTH].invalidations;
     HeadlessPressButton(D, IDC_FILTER_APPLY);
     EXPECT_EQ(filteredPulseCount, 1);
@@ -110,7 +110,7 @@ TEST_F(TikTest, FilterDialogApplyRebuildsTheSeries) {
 
 TEST_F(TikTest, FilterDialogMalformedNumberWarnsAndKeepsWhatWasRead) {
     OpenAdvancedFilterDialog();
-    HeadlessTypeText(D, 1900, "7x");
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "7x");
     HeadlessPressButton(D, IDC_FILTER_APPLY);
     ASSERT_EQ(Headless().messages.size(), 1u);
     EXPECT_EQ(Headless().messages[0].text, "String not a number,\nconversion can be wrong!");

@@ -1,4 +1,5 @@
 // Menu state: the rule table applied to typical run-state words, touching items only on a change.
+#include "core/ids.h"
 #include "core/run_state.h"
 #include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
@@ -11,56 +12,58 @@ bool Enabled(int command) {
     return it != Headless().menuEnabled.end() && it->second;
 }
 
-constexpr int CAPTURE_ITEMS[] = {32784, 32785, 32787, 32797, 32798, 32801};
-constexpr int DATA_ITEMS[] = {32773, 32774, 32775, 32776, 32777, 32778, 32779, 32780, 32781, 32782, 32788};
-constexpr int FILE_ITEMS[] = {32770, 32771, 32772};
-constexpr int ALWAYS_ITEMS[] = {32783, 32790, 32791, 32792, 32793, 32794, 32795, 32796, 32799,
-                                32800, 32802, 32803, 32804, 32805};
+constexpr int CAPTURE_ITEMS[] = {IDM_START, IDM_CONTINUE, IDM_START_SHAPE, IDM_AUDIO_INTERFACE, IDM_PULSE_SHAPE, IDM_LOAD_SETTINGS};
+constexpr int DATA_ITEMS[] = {IDM_SAVE, IDM_EXPORT_RATE_TIME, IDM_EXPORT_RATE_HIST, IDM_EXPORT_INTERVAL, IDM_EXPORT_WIDTH, IDM_EXPORT_HEIGHT, IDM_EXPORT_HEIGHT_TIME, IDM_EXPORT_ROI, IDM_EXPORT_ROI_TIME, IDM_EXPORT_COINCIDENT, IDM_SET_BACKGROUND};
+constexpr int FILE_ITEMS[] = {IDM_OPEN, IDM_LOAD_DATA, IDM_OBTAIN_SHAPE};
+constexpr int ALWAYS_ITEMS[] = {IDM_EXIT, IDM_VIEW_RATE_TIME, IDM_VIEW_RATE_HIST, IDM_VIEW_INTERVAL, IDM_VIEW_WIDTH, IDM_VIEW_HEIGHT, IDM_VIEW_AUDIO_INPUT, IDM_DAQ_SETTINGS, IDM_CALIBRATION,
+                                IDM_ADVANCED_FILTER, IDM_SAVE_SETTINGS, IDM_SAVE_SETTINGS_AS, IDM_HELP_TOPICS, IDM_ABOUT};
+// Ready, files allowed, both devices working.
+constexpr uint32_t IDLE = RS_READY | RS_FILES_ALLOWED | RS_INPUT_READY | RS_OUTPUT_READY;
 }  // namespace
 
 using MenuStateTest = TikTest;
 
 TEST_F(MenuStateTest, IdleWithWorkingDevices) {
-    runState = 0x603;
+    runState = IDLE;
     UpdateMenuState();
     for (int id : FILE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : CAPTURE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : ALWAYS_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : DATA_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_FALSE(Enabled(32786));
-    EXPECT_FALSE(Enabled(32789));
+    EXPECT_FALSE(Enabled(IDM_STOP));
+    EXPECT_FALSE(Enabled(IDM_SOUND));
 }
 
 TEST_F(MenuStateTest, CapturingThenStopped) {
-    runState = 0x603;
+    runState = IDLE;
     UpdateMenuState();
-    runState = 0x409 | RS_PULSE_OPEN_LEFT | RS_PULSE_OPEN_RIGHT | RS_SOUND_ON;
+    runState = RS_READY | RS_ACQUIRING | RS_OUTPUT_READY | RS_PULSE_OPEN_LEFT | RS_PULSE_OPEN_RIGHT | RS_SOUND_ON;
     UpdateMenuState();
-    EXPECT_TRUE(Enabled(32786));
-    EXPECT_TRUE(Enabled(32789));
+    EXPECT_TRUE(Enabled(IDM_STOP));
+    EXPECT_TRUE(Enabled(IDM_SOUND));
     for (int id : CAPTURE_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
     for (int id : FILE_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_TRUE(Headless().menuChecked[32789]);
+    EXPECT_TRUE(Headless().menuChecked[IDM_SOUND]);
 
-    runState = 0x703 | RS_SOUND_ON;  // Stop updates the menu before the sound closes
+    runState = IDLE | RS_DATA_READY | RS_SOUND_ON;  // Stop updates the menu before the sound closes
     UpdateMenuState();
-    EXPECT_FALSE(Enabled(32786));
-    EXPECT_FALSE(Enabled(32789));
-    EXPECT_TRUE(Headless().menuChecked[32789]);
+    EXPECT_FALSE(Enabled(IDM_STOP));
+    EXPECT_FALSE(Enabled(IDM_SOUND));
+    EXPECT_TRUE(Headless().menuChecked[IDM_SOUND]);
     for (int id : DATA_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
     for (int id : CAPTURE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
 }
 
 TEST_F(MenuStateTest, SecondCallTouchesNoItemButSetsBothCheckMarks) {
-    runState = 0x703 | RS_HOURLY_SAVE;
+    runState = IDLE | RS_DATA_READY | RS_HOURLY_SAVE;
     UpdateMenuState();
     int changes = Headless().menuChanges;
     EXPECT_GT(changes, 0);
     Headless().menuChecked.clear();
     UpdateMenuState();
     EXPECT_EQ(Headless().menuChanges, changes);
-    EXPECT_TRUE(Headless().menuChecked[32773]);
-    EXPECT_FALSE(Headless().menuChecked[32789]);
+    EXPECT_TRUE(Headless().menuChecked[IDM_SAVE]);
+    EXPECT_FALSE(Headless().menuChecked[IDM_SOUND]);
     EXPECT_EQ(Headless().menuRedraws, 2);
 }
 

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "platform/headless/headless.h"
 #include "tests/support/test_support.h"
@@ -86,18 +87,18 @@ TEST_F(ParseNumberTest, HugeExponentsTerminateQuickly) {
 }
 
 TEST_F(DialogNumberTest, ReadsClampedValuesAndWritesTrimmedText) {
-    OpenDialog(202, NO_OWNER, nullptr);
-    HeadlessTypeText(202, 1001, "");
-    EXPECT_DOUBLE_EQ(ReadDialogNumber(202, 1001, 1.0, 5.0), 1.0);
+    OpenDialog(IDD_DAQ, NO_OWNER, nullptr);
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "");
+    EXPECT_DOUBLE_EQ(ReadDialogNumber(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, 1.0, 5.0), 1.0);
     EXPECT_EQ(Warnings(), 0);
-    HeadlessTypeText(202, 1001, "250");
-    EXPECT_DOUBLE_EQ(ReadDialogNumber(202, 1001, -100, 100), 100.0);
-    HeadlessTypeText(202, 1001, "-3.5");
-    EXPECT_DOUBLE_EQ(ReadDialogNumber(202, 1001, -100, 100), -3.5);
-    WriteDialogNumber(202, 1002, 22.7272727, 1);
-    EXPECT_EQ(HeadlessItemText(202, 1002), "22.7");
-    WriteDialogNumber(202, 1002, 1e30, 4);
-    EXPECT_LE(HeadlessItemText(202, 1002).size(), 25u);
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "250");
+    EXPECT_DOUBLE_EQ(ReadDialogNumber(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, -100, 100), 100.0);
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "-3.5");
+    EXPECT_DOUBLE_EQ(ReadDialogNumber(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, -100, 100), -3.5);
+    WriteDialogNumber(IDD_DAQ, IDC_DAQ_MAX_DISTORTION, 22.7272727, 1);
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_DISTORTION), "22.7");
+    WriteDialogNumber(IDD_DAQ, IDC_DAQ_MAX_DISTORTION, 1e30, 4);
+    EXPECT_LE(HeadlessItemText(IDD_DAQ, IDC_DAQ_MAX_DISTORTION).size(), 25u);
 }
 
 TEST(AppendBoundedTest, KeepsThePrefixAndRespectsTheCapacity) {

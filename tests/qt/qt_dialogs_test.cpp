@@ -147,14 +147,14 @@ TEST_F(QtDialogTest, EveryDialogIsBuiltWithEveryControlOfItsTemplateLegibly) {
 
 TEST_F(QtDialogTest, InitialisationRunsBeforeTheDialogIsShown) {
     onEvent = [](int dialog, DialogEvent event, int) {
-        if (event == DLG_INIT) SetDialogItemText(dialog, 1900, "Bin \t Counts \r\n5\t 7");
+        if (event == DLG_INIT) SetDialogItemText(dialog, IDC_INFORMATION_TEXT, "Bin \t Counts \r\n5\t 7");
     };
     ASSERT_TRUE(OpenDialog(IDD_INFORMATION, 1, RecordingProcedure));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].event, DLG_INIT);
     EXPECT_FALSE(events[0].visible);
     EXPECT_TRUE(DialogWidget(IDD_INFORMATION)->isVisible());
-    auto* text = Control<QPlainTextEdit>(IDD_INFORMATION, 1900);
+    auto* text = Control<QPlainTextEdit>(IDD_INFORMATION, IDC_INFORMATION_TEXT);
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->isReadOnly());
     EXPECT_EQ(text->toPlainText(), QStringLiteral("Bin \t Counts \n5\t 7"));
@@ -166,14 +166,14 @@ TEST_F(QtDialogTest, TypingAndApplyReachTheProcedure) {
     onEvent = [&](int dialog, DialogEvent event, int control) {
         if (event == DLG_COMMAND && control == 6) {
             char buffer[32];
-            GetDialogItemText(dialog, 1001, buffer, sizeof buffer);
+            GetDialogItemText(dialog, IDC_DAQ_MIN_HEIGHT, buffer, sizeof buffer);
             seen = buffer;
         }
     };
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
-    auto* edit = Control<QLineEdit>(IDD_DAQ, 1001);
+    auto* edit = Control<QLineEdit>(IDD_DAQ, IDC_DAQ_MIN_HEIGHT);
     ASSERT_NE(edit, nullptr);
-    SetDialogItemText(IDD_DAQ, 1001, "5");
+    SetDialogItemText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "5");
     edit->selectAll();
     QTest::keyClicks(edit, "200");
     QTest::mouseClick(Control<QPushButton>(IDD_DAQ, 6), Qt::LeftButton);
@@ -184,12 +184,12 @@ TEST_F(QtDialogTest, TypingAndApplyReachTheProcedure) {
 
 TEST_F(QtDialogTest, EnterPressesTheDefaultButtonExceptInTheComment) {
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
-    QTest::keyClick(Control<QLineEdit>(IDD_DAQ, 1009), Qt::Key_Return);
+    QTest::keyClick(Control<QLineEdit>(IDD_DAQ, IDC_DAQ_TIME_STEP), Qt::Key_Return);
     ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
     EXPECT_EQ(EventsOf(DLG_COMMAND)[0].control, 6);
 
     events.clear();
-    auto* comment = Control<QPlainTextEdit>(IDD_DAQ, 1041);
+    auto* comment = Control<QPlainTextEdit>(IDD_DAQ, IDC_DAQ_COMMENTS);
     ASSERT_NE(comment, nullptr);
     comment->setFocus();
     QTest::keyClicks(comment, "first");
@@ -197,13 +197,13 @@ TEST_F(QtDialogTest, EnterPressesTheDefaultButtonExceptInTheComment) {
     QTest::keyClicks(comment, "second");
     EXPECT_TRUE(EventsOf(DLG_COMMAND).empty());
     char buffer[64];
-    EXPECT_EQ(GetDialogItemText(IDD_DAQ, 1041, buffer, sizeof buffer), 13);
+    EXPECT_EQ(GetDialogItemText(IDD_DAQ, IDC_DAQ_COMMENTS, buffer, sizeof buffer), 13);
     EXPECT_STREQ(buffer, "first\r\nsecond");
 }
 
 TEST_F(QtDialogTest, EscapeIsCommandTwoAndTheCloseBoxIsACloseRequest) {
     ASSERT_TRUE(OpenDialog(IDD_PULSE_SHAPE, 0, RecordingProcedure));
-    QTest::keyClick(Control<QLineEdit>(IDD_PULSE_SHAPE, 1230), Qt::Key_Escape);
+    QTest::keyClick(Control<QLineEdit>(IDD_PULSE_SHAPE, ShapePointId(0, 30)), Qt::Key_Escape);
     ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
     EXPECT_EQ(EventsOf(DLG_COMMAND)[0].control, IDCANCEL);
     EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE)) << "only the procedure closes a dialog";
@@ -226,30 +226,30 @@ TEST_F(QtDialogTest, EscapeIsCommandTwoAndTheCloseBoxIsACloseRequest) {
 
 TEST_F(QtDialogTest, CheckBoxesAndListsReportOnlyWhatTheUserChanges) {
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
-    CheckDialogButton(IDD_DAQ, 1021, true);
-    EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, 1021));
-    QTest::mouseClick(Control<QCheckBox>(IDD_DAQ, 1020), Qt::LeftButton);
+    CheckDialogButton(IDD_DAQ, IDC_DAQ_USE_ADVANCED_FILTER, true);
+    EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, IDC_DAQ_USE_ADVANCED_FILTER));
+    QTest::mouseClick(Control<QCheckBox>(IDD_DAQ, IDC_DAQ_USE_SHAPE), Qt::LeftButton);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].event, DLG_COMMAND);
-    EXPECT_EQ(events[1].control, 1020);
-    EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, 1020));
+    EXPECT_EQ(events[1].control, IDC_DAQ_USE_SHAPE);
+    EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, IDC_DAQ_USE_SHAPE));
 
     events.clear();
-    ClearComboBox(IDD_DAQ, 1040);
-    for (const char* text : {"Left All", "Left Coincidence", "Right All"}) AddComboBoxItem(IDD_DAQ, 1040, text);
-    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, 1040), -1) << "adding items selects nothing";
-    SetComboBoxSelection(IDD_DAQ, 1040, 0);
+    ClearComboBox(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION);
+    for (const char* text : {"Left All", "Left Coincidence", "Right All"}) AddComboBoxItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, text);
+    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), -1) << "adding items selects nothing";
+    SetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 0);
     EXPECT_TRUE(events.empty());
-    QTest::keyClick(Control<QComboBox>(IDD_DAQ, 1040), Qt::Key_Down);
+    QTest::keyClick(Control<QComboBox>(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), Qt::Key_Down);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].event, DLG_SELECTION_CHANGE);
-    EXPECT_EQ(events[0].control, 1040);
-    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, 1040), 1);
-    SetComboBoxSelection(IDD_DAQ, 1040, 9);
-    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, 1040), -1);
+    EXPECT_EQ(events[0].control, IDC_DAQ_CHANNEL_SELECTION);
+    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), 1);
+    SetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 9);
+    EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), -1);
     char buffer[32];
-    SetComboBoxSelection(IDD_DAQ, 1040, 2);
-    GetDialogItemText(IDD_DAQ, 1040, buffer, sizeof buffer);
+    SetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 2);
+    GetDialogItemText(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "Right All");
 }
 
@@ -310,25 +310,25 @@ TEST_F(QtDialogTest, ClicksOnTheDialogAndRequestsReachTheProcedure) {
     ASSERT_TRUE(OpenDialog(IDD_ABOUT, 0, RecordingProcedure));
     QTest::mouseClick(DialogWidget(IDD_ABOUT), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     ASSERT_FALSE(EventsOf(DLG_CLICK).empty());
-    SendDialogEvent(IDD_ABOUT, DLG_COMMAND, 1100);
+    SendDialogEvent(IDD_ABOUT, DLG_COMMAND, DIALOG_REAPPLY);
     EXPECT_EQ(events.back().event, DLG_COMMAND);
-    EXPECT_EQ(events.back().control, 1100);
+    EXPECT_EQ(events.back().control, DIALOG_REAPPLY);
 }
 
 TEST_F(QtDialogTest, TextsConvertAndRespectTheBufferSize) {
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
-    SetDialogItemText(IDD_DAQ, 1011, "22.7 \xB5s");
-    EXPECT_EQ(Control<QLineEdit>(IDD_DAQ, 1011)->text(), QString::fromUtf8("22.7 \u00B5s"));
+    SetDialogItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE, "22.7 \xB5s");
+    EXPECT_EQ(Control<QLineEdit>(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE)->text(), QString::fromUtf8("22.7 \u00B5s"));
     char buffer[16];
-    EXPECT_EQ(GetDialogItemText(IDD_DAQ, 1011, buffer, sizeof buffer), 7);
+    EXPECT_EQ(GetDialogItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE, buffer, sizeof buffer), 7);
     EXPECT_STREQ(buffer, "22.7 \xB5s");
-    EXPECT_EQ(GetDialogItemText(IDD_DAQ, 1011, buffer, 3), 2);
+    EXPECT_EQ(GetDialogItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE, buffer, 3), 2);
     EXPECT_STREQ(buffer, "22");
-    EXPECT_EQ(GetDialogItemText(IDD_DAQ, 1011, nullptr, 3), 0);
+    EXPECT_EQ(GetDialogItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE, nullptr, 3), 0);
     EXPECT_EQ(GetDialogItemText(IDD_DAQ, 4242, buffer, sizeof buffer), 0) << "no such control";
 
-    SetDialogItemText(IDD_DAQ, 1041, "line 1\r\nline 2");
-    EXPECT_EQ(Control<QPlainTextEdit>(IDD_DAQ, 1041)->toPlainText(), QStringLiteral("line 1\nline 2"));
+    SetDialogItemText(IDD_DAQ, IDC_DAQ_COMMENTS, "line 1\r\nline 2");
+    EXPECT_EQ(Control<QPlainTextEdit>(IDD_DAQ, IDC_DAQ_COMMENTS)->toPlainText(), QStringLiteral("line 1\nline 2"));
     bool found = false;
     for (QLabel* label : DialogWidget(IDD_DAQ)->findChildren<QLabel*>())
         found |= label->text() == QString::fromUtf8("Bin size /\u00B5s");

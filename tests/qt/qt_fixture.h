@@ -12,6 +12,7 @@
 #include <map>
 
 #include "platform/qt/qt_platform.h"
+#include "core/ids.h"
 #include "platform/ui.h"
 #include "tests/qt/recording_host.h"
 
@@ -24,7 +25,7 @@ protected:
             for (int i = 0; i < 7; ++i)
                 placements[i] = {1, 20 + 30 * i, 20 + 20 * i, 20 + 30 * i + 400, 20 + 20 * i + 200};
             ASSERT_TRUE(CreatePlotWindows(placements));
-            for (int command = 32770; command <= 32807; ++command)
+            for (int command = IDM_FIRST; command <= IDM_WRITE_DATA_FILE; ++command)
                 if (QAction* action = MenuAction(command)) InitialMenuStates()[command] = action->isEnabled();
             created = true;
         }
@@ -33,7 +34,7 @@ protected:
     }
 
     void TearDown() override {
-        for (int dialog = 201; dialog <= 207; ++dialog)
+        for (int dialog = IDD_FIRST; dialog <= IDD_LAST; ++dialog)
             if (IsDialogOpen(dialog)) EndDialog(dialog, 0);
         Flush();
         ResetHost();

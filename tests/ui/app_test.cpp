@@ -78,7 +78,7 @@ TEST_F(AppTest, StoredSettingsAndHiddenWindowsSurviveARestart) {
 TEST_F(AppTest, CommandsOutsideTheTableAreIgnored) {
     Start();
     size_t before = DispatchedCommands().size();
-    for (int id : {0, 32769, 32808, 32999, 33001, 40000}) SendCommand(WND_PULSES, id);
+    for (int id : {0, IDM_FIRST - 1, IDM_WRITE_DATA_FILE + 1, IDM_OPEN_NAMED_FILE - 1, IDM_OPEN_NAMED_FILE + 1, 40000}) SendCommand(WND_PULSES, id);
     EXPECT_EQ(DispatchedCommands().size(), before);
     SendCommand(WND_PULSES, 0x10000 | IDM_VIEW_AUDIO_INPUT);  // only the low 16 bits count
     EXPECT_TRUE(Headless().windows[WND_AUDIO_INPUT].visible);
@@ -145,10 +145,10 @@ TEST_F(DaqDialogTest, ApplyClampsAndShowsWhatTheRecordHolds) {
     Start();
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
     ASSERT_TRUE(runState & RS_DAQ_DIALOG_OPEN);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1001), "1");
-    HeadlessTypeText(IDD_DAQ, 1001, "200");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT), "1");
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "200");
     HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1001), "100");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT), "100");
     EXPECT_EQ(settings.channel[0].minHeight, 100.0);
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);  // open: brought to the top
     EXPECT_EQ(Headless().dialogs[IDD_DAQ].raisedCount, 1);
@@ -159,10 +159,10 @@ TEST_F(DaqDialogTest, RateBinIsAWholeMultipleOfTheInverseTimeStep) {
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
     const std::pair<const char*, const char*> cases[] = {{"5", "4"}, {"3.9", "2"}, {"1", "2"}};
     for (const auto& [typed, shown] : cases) {
-        HeadlessTypeText(IDD_DAQ, 1009, "0.5");
-        HeadlessTypeText(IDD_DAQ, 1010, typed);
+        HeadlessTypeText(IDD_DAQ, IDC_DAQ_TIME_STEP, "0.5");
+        HeadlessTypeText(IDD_DAQ, IDC_DAQ_RATE_BIN_SIZE, typed);
         HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-        EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1010), shown) << typed;
+        EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_RATE_BIN_SIZE), shown) << typed;
     }
 }
 
@@ -172,24 +172,24 @@ TEST_F(DaqDialogTest, IntervalBinOfOneSamplePeriodAt44100) {
     dataSampleRate = 44100;
     QuantizeSettings(true);
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1011), "22.7");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE), "22.7");
     HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1011), "22.7");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE), "22.7");
     EXPECT_DOUBLE_EQ(settings.channel[0].intervalBinSize, 22.7);
 }
 
 TEST_F(DaqDialogTest, AcquisitionTimeIsSharedAndChannelSwitchDiscardsTypedValues) {
     Start();
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-    HeadlessTypeText(IDD_DAQ, 1005, "120");
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_ACQUISITION_TIME, "120");
     HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
     EXPECT_EQ(settings.channel[1].acquisitionTime, 120.0);
 
     settings.channel[1].minHeight = -2.5;
-    HeadlessTypeText(IDD_DAQ, 1001, "7");  // typed for the left channel, never applied
+    HeadlessTypeText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "7");  // typed for the left channel, never applied
     HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 3);
     EXPECT_EQ(settings.channelSelection, 3);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1001), "-2.5");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT), "-2.5");
     EXPECT_EQ(settings.channel[0].minHeight, 1.0);
 }
 
@@ -204,7 +204,7 @@ TEST_F(DaqDialogTest, LoadingSettingsRefreshesTheOpenDialog) {
     SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
     Headless().fileAnswers.push_back(path);
     SendCommand(WND_PULSES, IDM_LOAD_SETTINGS);
-    EXPECT_EQ(HeadlessItemText(IDD_DAQ, 1004), "4");
+    EXPECT_EQ(HeadlessItemText(IDD_DAQ, IDC_DAQ_BOOST_GAIN), "4");
     // "Save Settings" still writes the default settings file.
     SendCommand(WND_PULSES, IDM_SAVE_SETTINGS);
     EXPECT_EQ(ReadFileBytes(settingsFile).size(), 7184u);

@@ -50,7 +50,7 @@ TEST_F(CommandKeys, SpaceAndQSendWithoutCondition) {
     EXPECT_EQ(informationWindow, WND_INTERVAL);
     EXPECT_TRUE(Dispatched(IDM_INFORMATION));
     EXPECT_TRUE(IsDialogOpen(IDD_INFORMATION));
-    EXPECT_EQ(HeadlessItemText(IDD_INFORMATION, 1900), "Bin \r\n3");
+    EXPECT_EQ(HeadlessItemText(IDD_INFORMATION, IDC_INFORMATION_TEXT), "Bin \r\n3");
 }
 
 TEST_F(CommandKeys, LAndTToggleTheirBits) {

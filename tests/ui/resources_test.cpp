@@ -105,8 +105,8 @@ TEST(ResourcesDialogs, EveryTemplateIsLegible) {
         }
         EXPECT_EQ(defaults, 1) << "one default push button";
     }
-    EXPECT_EQ(FindDialogTemplate(200), nullptr);
-    EXPECT_EQ(FindDialogTemplate(208), nullptr);
+    EXPECT_EQ(FindDialogTemplate(IDD_FIRST - 1), nullptr);
+    EXPECT_EQ(FindDialogTemplate(IDD_LAST + 1), nullptr);
 }
 
 }  // namespace
