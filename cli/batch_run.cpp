@@ -91,9 +91,9 @@ void ApplyChannelSetting(const SettingAssignment& a) {
     int shown = kept >= 3 ? 1 : 0;
     if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, a.channel == 0 ? 0 : 3);
     if (a.target == SETTING_CHANNEL_FIELD)
-        HeadlessTypeText(IDD_DAQ, IDC_DAQ_FIRST_EDIT + a.index, a.text);
+        HeadlessTypeText(IDD_DAQ, DaqEditId(a.index), a.text);
     else
-        HeadlessSetCheck(IDD_DAQ, IDC_DAQ_FIRST_CHECK + a.index, a.number != 0.0);
+        HeadlessSetCheck(IDD_DAQ, DaqCheckId(a.index), a.number != 0.0);
     HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
     if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, kept);
 }

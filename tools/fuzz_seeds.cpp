@@ -175,7 +175,7 @@ void PasteSeeds() {
     OpenPulseShapeDialog(NO_OWNER);
     HeadlessPressButton(IDD_PULSE_SHAPE, IDC_SHAPE_COPY_LEFT);
     ClipboardSeed("fuzz_shape_paste", "copied_default");
-    HeadlessSetCheck(IDD_PULSE_SHAPE, IDC_SHAPE_POINT_USED + 3, false);
+    HeadlessSetCheck(IDD_PULSE_SHAPE, ShapePointUsedId(0, 3), false);
     HeadlessPressButton(IDD_PULSE_SHAPE, IDC_SHAPE_OK);
     OpenPulseShapeDialog(NO_OWNER);
     HeadlessPressButton(IDD_PULSE_SHAPE, IDC_SHAPE_COPY_LEFT);

@@ -19,8 +19,8 @@
 namespace {
 constexpr int DLG = IDD_PULSE_SHAPE;
 
-int Edit(int c, int j) { return IDC_SHAPE_POINT + 60 * c + j; }
-int Check(int c, int j) { return IDC_SHAPE_POINT_USED + 60 * c + j; }
+int Edit(int c, int j) { return ShapePointId(c, j); }
+int Check(int c, int j) { return ShapePointUsedId(c, j); }
 
 double Sum(const double* values, int from, int to) {
     double sum = 0.0;
