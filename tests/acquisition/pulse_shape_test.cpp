@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "acquisition/detector.h"
 #include "acquisition/pulse_shape.h"
@@ -208,52 +209,54 @@ TEST_F(PulseShapeTest, CopyKeepsAtMostNineCharactersPerPoint) {
     EXPECT_EQ(Headless().clipboard.substr(0, 11), "-12345.67\r\n");
 }
 
-TEST_F(PulseShapeTest, PasteTakesTheFirstTokenOfEachLine) {
+// Paste through the dialog: the edits take the parsed values, the template takes them / 1000, and
+// nothing else changes before OK; without clipboard text nothing happens.
+TEST_F(PulseShapeTest, PasteFillsTheEditsAndTheTemplateOfOneChannel) {
     OpenShapeDialog();
-    Headless().clipboard = "1;2\r\n3\r\n";
+    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "-113.544");
+    Headless().clipboard = "1;2\r\n3\r\n5e9\r\n";
     Headless().clipboardHasText = true;
     HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
     EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "1");
     EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 1)), "3");
-    EXPECT_EQ(settings.pulseShape[0][0], 0.001);
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 2)), "1000000");
+    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 3)), "-113.544");
     EXPECT_EQ(settings.pulseShape[0][1], 0.003);
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 2)), "-113.544");
-    EXPECT_EQ(settings.pulseShape[0][2], defaultShape[0][2]);
-    // Neither switches nor the normalisation change before OK.
+    EXPECT_EQ(settings.pulseShape[0][2], 1000.0);
+    EXPECT_EQ(settings.pulseShape[0][3], defaultShape[0][3]);
+    EXPECT_EQ(settings.pulseShape[1][0], defaultShape[1][0]);
     EXPECT_TRUE(IsDialogButtonChecked(DLG, Check(0, 0)));
     EXPECT_EQ(shapeFirstUsed[0], 0);
 }
 
-TEST_F(PulseShapeTest, PasteSeparatorBeforeTheLineEndSkipsTheNextLinesValue) {
-    OpenShapeDialog();
-    Headless().clipboard = "1 \r\n2\r\n3\r\n";
-    Headless().clipboardHasText = true;
-    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_RIGHT);
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 0)), "1");
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 1)), "3");
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 2)), "-113.544");
-    EXPECT_EQ(settings.pulseShape[1][1], 0.003);
-}
-
-TEST_F(PulseShapeTest, PasteIsBoundedByRowsTokenLengthAndValueLimits) {
-    OpenShapeDialog();
-    std::string text = "\r\n\r\n" + std::string(5000, '7') + "\t\tignored\n5e9\n-5e9\n\n";
-    for (int i = 0; i < 100; ++i) text += std::to_string(i) + "\n";
-    Headless().clipboard = text;
-    Headless().clipboardHasText = true;
-    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 1)), "1000000");
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 2)), "-1000000");
-    EXPECT_EQ(settings.pulseShape[0][1], 1000.0);
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 3)), "0");
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 59)), "56");
-    EXPECT_TRUE(std::isfinite(settings.pulseShape[0][0]));
-    EXPECT_EQ(settings.pulseShape[1][0], defaultShape[1][0]);
-}
-
-TEST_F(PulseShapeTest, PasteWithoutClipboardTextDoesNothing) {
-    OpenShapeDialog();
-    HeadlessPressButton(DLG, IDC_SHAPE_PASTE_LEFT);
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "-113.544");
-    EXPECT_EQ(settings.pulseShape[0][0], defaultShape[0][0]);
+// The parser: the first token of each line, at most 60 lines, values clamped to +-1e6, the text
+// ending at its length or at a zero byte.
+TEST(PulseShapePasteParser, FirstTokenOfEachLineWithinTheLimits) {
+    std::string sixtyFive;
+    for (int i = 0; i < 65; ++i) sixtyFive += std::to_string(i) + "\r\n";
+    std::vector<double> first60;
+    for (int i = 0; i < 60; ++i) first60.push_back(i);
+    struct Case {
+        std::string text;
+        size_t length;  // npos: the whole text
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"", std::string::npos, {}},
+        {" \t;\r\n\r\n", std::string::npos, {}},
+        {"12", 1, {1}},
+        {std::string("5\r\n6\0" "7\r\n8\r\n", 11), std::string::npos, {5, 6}},
+        {"1;2\r\n3\r\n", std::string::npos, {1, 3}},
+        {"1 \r\n2\r\n3\r\n", std::string::npos, {1, 3}},  // a separator before the line end skips a line
+        {std::string(200, '9') + "\n-" + std::string(200, '9') + "\n", std::string::npos, {1e6, -1e6}},
+        {sixtyFive, std::string::npos, first60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 20));
+        double values[SHAPE_POINTS];
+        size_t length = c.length == std::string::npos ? c.text.size() : c.length;
+        int count = ParsePulseShapePaste(c.text.data(), length, values);
+        EXPECT_EQ(std::vector<double>(values, values + std::max(count, 0)), c.values);
+    }
 }

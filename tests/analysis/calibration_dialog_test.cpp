@@ -225,21 +225,48 @@ TEST_F(CalibrationDialog, PastedInfiniteWidthReachesTheSetUpAsAnOverflow) {
     EXPECT_EQ(gaussianValid[0], 0);
 }
 
-TEST(CalibrationPasteParser, TokensRowsAndTheEndOfTheText) {
-    CalibrationPasteCell cells[48];
-    EXPECT_EQ(ParseCalibrationPaste("", 0, cells), 0);
-    const std::string separators = "\r\n\r\n;  \t";
-    EXPECT_EQ(ParseCalibrationPaste(separators.data(), separators.size(), cells), 0);
-    ASSERT_EQ(ParseCalibrationPaste("7", 1, cells), 1);
-    EXPECT_EQ(cells[0].row, 0);
-    EXPECT_EQ(cells[0].field, 0);
-    EXPECT_EQ(cells[0].value, 7);
-    // Blank lines between rows do not make rows; a NUL ends the text.
-    const char text[] = "1 2 3\r\n\r\n\r\n4 5 6\0 7 8 9";
-    ASSERT_EQ(ParseCalibrationPaste(text, sizeof(text) - 1, cells), 6);
-    EXPECT_EQ(cells[3].row, 1);
-    EXPECT_EQ(cells[5].value, 6);
-    // Only the given length is read.
-    EXPECT_EQ(ParseCalibrationPaste("1 2 3 4", 3, cells), 2);
+// The parser: up to three tokens per line fill a row, blank lines make no row, at most sixteen rows,
+// the text ends at its length or at a zero byte, and a long token is one value.
+TEST(CalibrationPasteParser, RowsOfThreeTokensWithinTheTable) {
+    std::string twenty;
+    for (int r = 0; r < 20; ++r) twenty += "1 2 3 4 5\r\n";
+    struct Cell {
+        int row, field;
+        double value;
+        bool operator==(const Cell& o) const { return row == o.row && field == o.field && value == o.value; }
+    };
+    struct Case {
+        std::string text;
+        size_t length;  // npos: the whole text
+        std::vector<Cell> cells;
+        int count;  // -1: the number of cells listed
+    };
+    const Case cases[] = {
+        {"", std::string::npos, {}, -1},
+        {"\r\n\r\n;  \t", std::string::npos, {}, -1},
+        {"7", std::string::npos, {{0, 0, 7}}, -1},
+        {std::string("1 2 3\r\n\r\n\r\n4 5 6\0 7 8 9", 24), std::string::npos,
+         {{0, 0, 1}, {0, 1, 2}, {0, 2, 3}, {1, 0, 4}, {1, 1, 5}, {1, 2, 6}}, -1},
+        {"1 2 3 4", 3, {{0, 0, 1}, {0, 1, 2}}, -1},
+        {"1\t2\t34", 5, {{0, 0, 1}, {0, 1, 2}, {0, 2, 3}}, -1},
+        {std::string(5000, '7') + "\t2\t3\n", std::string::npos, {}, 3},
+        {twenty, std::string::npos, {}, CALIBRATION_ROWS * 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 20));
+        CalibrationPasteCell cells[CALIBRATION_ROWS * 3];
+        size_t length = c.length == std::string::npos ? c.text.size() : c.length;
+        int count = ParseCalibrationPaste(c.text.data(), length, cells);
+        if (c.count >= 0) {
+            ASSERT_EQ(count, c.count);
+            EXPECT_EQ(cells[1].value, 2.0);
+            EXPECT_EQ(cells[count - 1].row, count / 3 - 1);
+            EXPECT_EQ(cells[count - 1].field, 2);
+            continue;
+        }
+        std::vector<Cell> got;
+        for (int i = 0; i < count; ++i) got.push_back({cells[i].row, cells[i].field, cells[i].value});
+        EXPECT_EQ(got, c.cells);
+    }
 }
 }  // namespace
