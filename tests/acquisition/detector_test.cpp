@@ -45,6 +45,33 @@ TEST_F(DetectorTest, RectangularPulsesGiveTimeWidthHeightAndClock) {
     EXPECT_DOUBLE_EQ(acquisitionSeconds, 1500.0 / 48000.0);
 }
 
+// A sample exactly at the threshold opens a pulse and keeps it open; the first sample below ends it.
+// The boost gain multiplies the samples up to its limit of 100.
+TEST_F(DetectorTest, ThresholdIsInclusiveAndTheGainScalesTheSamples) {
+    UseLiveFormat(1, 4);
+    const double t = static_cast<double>(workingParameters[0][FIELD_MIN_HEIGHT]);
+    Signal left(200, 0.0);
+    const double around[] = {t - 1, t, t + 5, t, t - 1};
+    for (int i = 0; i < 5; ++i) left[50 + i] = around[i];
+    Detect({left}, 4);
+    ASSERT_EQ(pulseCount[0], 1u);
+    EXPECT_EQ(Record(0, 0).time, 51);
+    EXPECT_EQ(Record(0, 0).width, 3u);
+    EXPECT_EQ(Record(0, 0).height, static_cast<uint32_t>(t + 5));
+
+    for (double gain : {50.0, 1000.0}) {
+        SetChannelField(0, FIELD_BOOST_GAIN, gain);
+        Signal weak(200, 0.0);
+        AddRectangle(weak, 20, 4, PercentOfFullScale(0.5));
+        uint32_t before = pulseCount[0];
+        Detect({weak}, 4);
+        ASSERT_EQ(pulseCount[0], before + 1) << gain;
+        EXPECT_EQ(Record(0, before).height,
+                  static_cast<uint32_t>(SampleValue(PercentOfFullScale(0.5), 4) * std::min(gain, 100.0)))
+            << gain;
+    }
+}
+
 TEST_F(DetectorTest, PulseSpanningTwoBlocksIsStoredOnceWithCombinedWidth) {
     Signal left1(1000, 0.0), right1(1000, 0.0);
     AddRectangle(left1, 990, 10, PercentOfFullScale(30));
