@@ -268,38 +268,35 @@ class TimeLeft : public PlotTest {
     }
 };
 
-TEST_F(TimeLeft, DaysHoursMinutesSeconds) {
+// The time left of a capture: the acquisition time or the pulse limit, whichever comes first, in
+// days, hours, minutes and seconds, leaving out zero parts except the seconds.
+TEST_F(TimeLeft, PartsOfTheRemainingTime) {
+    struct Case {
+        double acquisitionTime, elapsed, rightLimit;
+        int rightPulses;
+        std::vector<std::string> labels, values;
+    };
+    const Case cases[] = {
+        {90061, 0, 0, 0, {"  TimeLeft ", " d ", " h ", " min ", " s "}, {"1", "1", "1", "1"}},
+        {3605, 0, 0, 0, {"  TimeLeft ", " h ", " s "}, {"1", "5"}},
+        {7200.5, 0, 0, 0, {"  TimeLeft ", " h ", " s "}, {"2", "0"}},
+        // 10 pulses/s: 90 s to the limit of 1000.
+        {86400, 10, 1000, 100, {"  TimeLeft ", " min ", " s "}, {"1", "30"}},
+        {100, 100, 0, 0, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.acquisitionTime);
+        MakeStore(200);
+        settings.channel[0].acquisitionTime = c.acquisitionTime;
+        if (c.rightLimit > 0) settings.channel[1].maxPulses = c.rightLimit;
+        acquisitionSeconds = c.elapsed;
+        for (int i = 0; i < c.rightPulses; ++i) AddPulse(1, i, 1, 1);
+        HeadlessPaint(0);
+        ExpectPieces(c.labels, c.values);
+    }
+    EXPECT_EQ(LegendText(), "TotalPulses 0  FilteredPulses 0  AcquisitionTime/s 100");
+    runState &= ~RS_ACQUIRING;  // nothing left to count when not acquiring
     settings.channel[0].acquisitionTime = 90061;
-    HeadlessPaint(0);
-    ExpectPieces({"  TimeLeft ", " d ", " h ", " min ", " s "}, {"1", "1", "1", "1"});
-    EXPECT_EQ(LegendText(),
-              "TotalPulses 0  FilteredPulses 0  AcquisitionTime/s 0  TimeLeft 1 d 1 h 1 min 1 s ");
-}
-
-TEST_F(TimeLeft, ZeroPartsAreLeftOutExceptTheSeconds) {
-    settings.channel[0].acquisitionTime = 3605;
-    HeadlessPaint(0);
-    ExpectPieces({"  TimeLeft ", " h ", " s "}, {"1", "5"});
-    settings.channel[0].acquisitionTime = 7200.5;
-    HeadlessPaint(0);
-    ExpectPieces({"  TimeLeft ", " h ", " s "}, {"2", "0"});
-}
-
-TEST_F(TimeLeft, ThePulseLimitCanComeFirst) {
-    settings.channel[0].acquisitionTime = 86400;
-    settings.channel[1].maxPulses = 1000;
-    acquisitionSeconds = 10;
-    for (int i = 0; i < 100; ++i) AddPulse(1, i, 1, 1);  // 10 pulses/s: 90 s to the limit of 1000
-    HeadlessPaint(0);
-    ExpectPieces({"  TimeLeft ", " min ", " s "}, {"1", "30"});
-}
-
-TEST_F(TimeLeft, NothingWhenNotAcquiringOrNoTimeRemains) {
-    settings.channel[0].acquisitionTime = 100;
-    acquisitionSeconds = 100;
-    HeadlessPaint(0);
-    EXPECT_EQ(LegendText().find("TimeLeft"), std::string::npos);
-    runState &= ~RS_ACQUIRING;
     acquisitionSeconds = 10;
     HeadlessPaint(0);
     EXPECT_EQ(LegendText(), "TotalPulses 0  FilteredPulses 0  AcquisitionTime/s 10");
