@@ -50,3 +50,36 @@ if(TARGET tik)
     install(FILES ${CMAKE_BINARY_DIR}/tik.pdf DESTINATION ${CMAKE_INSTALL_DOCDIR})
   endif()
 endif()
+
+# The check of an installed copy (DESTDIR into a temporary folder); it needs the programs, the
+# manual and the manual pages built, which the default build target does.
+if(TARGET tik AND NOT TIK_SANITIZE)
+  add_test(NAME tik_install_check
+           COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+  set_tests_properties(tik_install_check PROPERTIES TIMEOUT 120)
+endif()
+
+# The Debian package: `cpack -G DEB` in the build folder (or `make package`) writes tik_VERSION_ARCH.deb.
+# The library dependencies come from dpkg-shlibdeps; the desktop, icon and MIME caches are refreshed
+# by the triggers of the packages that own them, so the package needs no maintainer scripts.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tik)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "count and measure detector pulses through a sound card")
+set(CPACK_PACKAGE_DESCRIPTION "TIK counts and measures electrical pulses, for example the preamplified
+signal of a radiation detector, through an ordinary sound card's line input. It builds the counting
+rate against time, counting-rate, interval and pulse-width histograms and a calibrated pulse-height
+spectrum with regions of interest, in coincidence or anticoincidence of two channels. It replays WAV
+recordings, keeps every pulse in its own data files and exports every table as text. A built-in
+pulse generator lets you try every feature without a detector; tik-cli runs the same analysis
+without a display.")
+set(CPACK_PACKAGE_CONTACT "TIK maintainers <tik@example.org>" CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Help Topics opens the manual through the desktop's default PDF viewer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+include(CPack)

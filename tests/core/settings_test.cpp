@@ -1,15 +1,19 @@
 // Settings record: layout and defaults against an independent byte image, the settings file,
-// start-up without a usable file, range checks of loaded values, and QuantizeSettings.
+// start-up without a usable file, range checks of loaded values, QuantizeSettings, and where a
+// build-folder run keeps its files.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
+#include "platform/system.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -263,4 +267,20 @@ TEST_F(QuantizeSettingsTest, NonFiniteAndHugeValuesAreClamped) {
     EXPECT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], 215);  // the minimum, on its grid
     EXPECT_EQ(settings.channel[1].timeStep, 86400.0);
     EXPECT_NEAR(settings.channel[1].minHeight, -100.0, 1e-7);
+}
+
+// A run from the build folder keeps its files beside the program and reads data from the sources
+// (an installed copy is checked by the install check of the test suite).
+TEST_F(SettingsFileTest, BuildFolderRunKeepsSettingsAndManualBesideTheProgram) {
+    std::string module = ModulePath();
+    ASSERT_FALSE(GetProgramFolders().installed);
+    EXPECT_TRUE(std::filesystem::exists(GetProgramFolders().data + "/resources.h"));
+    unsetenv("TIK_SETTINGS");
+    InitialiseSettingsPaths();
+    EXPECT_EQ(SettingsFilePath(), module + ".ini");
+    EXPECT_EQ(HelpFilePath(), module + ".pdf");
+    setenv("TIK_SETTINGS", TempPath("named.ini").c_str(), 1);
+    InitialiseSettingsPaths();
+    unsetenv("TIK_SETTINGS");
+    EXPECT_EQ(SettingsFilePath(), TempPath("named.ini"));
 }
