@@ -1,9 +1,10 @@
-# The two README commands: `make run` (set up, build, start TIK) and `make test` (set up, build, run every test).
+# The two README commands: `make run` (set up, build, start TIK) and `make test` (set up, build, run every
+# test); `make package` builds the Debian package.
 JOBS ?= $(shell nproc)
 BUILD := build
 ASAN_BUILD := build-asan
 
-.PHONY: run test setup build build-asan bench clean
+.PHONY: run test setup build build-asan bench package clean
 
 setup:
 	@scripts/setup.sh
@@ -26,6 +27,10 @@ test: build build-asan
 
 bench: build
 	@$(BUILD)/tik_bench
+
+# The Debian package of an installed TIK: $(BUILD)/tik_VERSION_ARCH.deb.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

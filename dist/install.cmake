@@ -66,13 +66,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tik)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "count and measure detector pulses through a sound card")
-set(CPACK_PACKAGE_DESCRIPTION "TIK counts and measures electrical pulses, for example the preamplified
-signal of a radiation detector, through an ordinary sound card's line input. It builds the counting
-rate against time, counting-rate, interval and pulse-width histograms and a calibrated pulse-height
-spectrum with regions of interest, in coincidence or anticoincidence of two channels. It replays WAV
-recordings, keeps every pulse in its own data files and exports every table as text. A built-in
-pulse generator lets you try every feature without a detector; tik-cli runs the same analysis
-without a display.")
+set(CPACK_PACKAGE_DESCRIPTION "TIK counts and measures electrical pulses, for example the
+preamplified signal of a radiation detector, through an ordinary sound card's line
+input. It builds the counting rate against time, counting-rate, interval and
+pulse-width histograms and a calibrated pulse-height spectrum with regions of
+interest, in coincidence or anticoincidence of two channels. It replays WAV
+recordings, keeps every pulse in its own data files and exports every table as
+text. A built-in pulse generator lets you try every feature without a detector;
+tik-cli runs the same analysis without a display.")
 set(CPACK_PACKAGE_CONTACT "TIK maintainers <tik@example.org>" CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
