@@ -17,13 +17,6 @@
 #include "core/settings.h"
 #include "platform/system.h"
 
-#ifndef TIK_SOURCE_RESOURCES
-#define TIK_SOURCE_RESOURCES ""
-#endif
-#ifndef TIK_DATA_DIR
-#define TIK_DATA_DIR ""
-#endif
-
 PeakSettings peakSettings;
 std::vector<NuclideLine> nuclideLibrary;
 std::string nuclideLibraryPath;
@@ -99,8 +92,7 @@ std::string LibraryFile() {
     std::vector<std::string> places;
     if (!peakSettings.libraryFile.empty()) return peakSettings.libraryFile;
     places.push_back(Directory(ModulePath()) + "/" + LIBRARY_NAME);
-    if (*TIK_SOURCE_RESOURCES) places.push_back(std::string(TIK_SOURCE_RESOURCES) + "/" + LIBRARY_NAME);
-    if (*TIK_DATA_DIR) places.push_back(std::string(TIK_DATA_DIR) + "/" + LIBRARY_NAME);
+    places.push_back(GetProgramFolders().data + "/" + LIBRARY_NAME);
     for (const std::string& place : places) {
         std::ifstream probe(place);
         if (probe) return place;

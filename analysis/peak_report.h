@@ -6,8 +6,8 @@
 // - Search settings beside the settings file: its path with "-peaks.txt" in place of ".ini"
 //   (tik.ini -> tik-peaks.txt), lines "significance=3", "tolerance=0.5", "library=PATH"; '#' comments.
 // - The nuclide library, the first that exists of: the "library" setting; nuclides.txt beside the
-//   executable; TIK_SOURCE_RESOURCES/nuclides.txt (a run from the build folder); TIK_DATA_DIR/nuclides.txt
-//   (the installed copy, <prefix>/share/tik). Both directories are compile definitions.
+//   executable; nuclides.txt in the program's data folder (GetProgramFolders: resources/ of the sources
+//   for a run from the build folder, <prefix>/share/tik once installed).
 // - The user's own lines beside the settings file: its path with "-nuclides.txt" in place of ".ini".
 #pragma once
 #include <string>

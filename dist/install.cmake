@@ -55,7 +55,7 @@ endif()
 # manual and the manual pages built, which the default build target does.
 if(TARGET tik AND NOT TIK_SANITIZE)
   add_test(NAME tik_install_check
-           COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+           COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR})
   set_tests_properties(tik_install_check PROPERTIES TIMEOUT 120)
 endif()
 

@@ -2,10 +2,11 @@
 # Installs the build into a temporary DESTDIR and checks the installed copy: both programs start
 # from there and find their files, a short recording replays, the settings go to the user's
 # configuration folder, and the desktop entry, metainfo, MIME type and manual pages validate.
-# usage: check_install.sh BUILD_DIR VERSION
+# usage: check_install.sh BUILD_DIR VERSION SOURCE_DIR
 set -eu
 BUILD=$1
 VERSION=$2
+SOURCE=$3
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tik-install-check.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 ROOT=$WORK/root
@@ -55,6 +56,12 @@ printf 'unusable' >"$PREFIX/bin/tik-cli.ini"
 rm "$PREFIX/bin/tik-cli.ini"
 TIK_SETTINGS="$WORK/named.ini" "$PREFIX/bin/tik-cli" load "$WORK/replay.pls" || fail "tik-cli with TIK_SETTINGS"
 [ "$(size "$WORK/named.ini")" = 7184 ] || fail "TIK_SETTINGS was not used"
+
+# Every data file of the sources is installed where the program looks for it.
+for file in "$SOURCE"/resources/*; do
+  case $file in *.cpp | *.h) continue ;; esac
+  cmp -s "$file" "$PREFIX/share/tik/${file##*/}" || fail "data file ${file##*/} not installed in share/tik"
+done
 
 # --- The desktop program ---------------------------------------------------------------------------
 DESKTOP=$PREFIX/share/applications/tik.desktop
