@@ -262,8 +262,9 @@ void LoadOrCreateSettingsAtStartup() {
     int32_t quarterHeight = (area.bottom - area.top) / 4;
     for (int i = 0; i < PLOT_WINDOW_COUNT; ++i) {
         WindowPlacementRecord& w = settings.windowPlacement[i];
-        w.normalLeft = (i % 2) * halfWidth;
-        w.normalTop = (i / 2) * quarterHeight;
+        // On the work area: rectangles are in screen pixels, and a panel may take the screen's edge.
+        w.normalLeft = area.left + (i % 2) * halfWidth;
+        w.normalTop = area.top + (i / 2) * quarterHeight;
         w.normalRight = w.normalLeft + halfWidth;
         w.normalBottom = w.normalTop + quarterHeight;
     }

@@ -2,7 +2,7 @@
 # Installs the Debian packages TIK needs to build, test and run; does nothing when all are present.
 set -e
 PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev portaudio19-dev libasound2-dev \
-libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-14-dev \
+libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra clang libclang-rt-14-dev \
 alsa-utils xvfb xauth libeigen3-dev desktop-file-utils appstream shared-mime-info man-db groff-base"
 missing=""
 for p in $PACKAGES; do

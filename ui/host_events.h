@@ -5,6 +5,7 @@
 // Virtual-key codes the key handler understands (letters are their upper-case ASCII codes).
 constexpr int VK_SHIFT = 0x10;
 constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;  // Alt
 constexpr int VK_ESCAPE = 0x1B;
 constexpr int VK_SPACE = 0x20;
 constexpr int VK_PRIOR = 0x21;  // Page Up

@@ -44,5 +44,8 @@ void OpenAboutDialog(int owner) { OpenDialog(IDD_ABOUT, owner, AboutProcedure); 
 
 void OpenInformationDialog(int window) {
     informationSource = (window >= 0 && window < 7) ? window : 0;
+    // One already open belongs to another window (it blocks only its owner): it gives way to this
+    // window's, so the text shown is always that of the window where Q was pressed.
+    if (IsDialogOpen(IDD_INFORMATION)) EndDialog(IDD_INFORMATION, IDCANCEL);
     OpenDialog(IDD_INFORMATION, window, InformationProcedure);
 }

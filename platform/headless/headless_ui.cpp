@@ -151,6 +151,11 @@ void KillTimer(int id) { state.timers.erase(id); }
 
 bool OpenDialog(int dialog, int owner, DialogProcedure procedure) {
     HeadlessDialog& d = state.dialogs[dialog];
+    // As on screen: an open dialog comes to the front instead of opening twice.
+    if (d.open) {
+        d.raisedCount++;
+        return true;
+    }
     d = HeadlessDialog();
     d.open = true;
     d.owner = owner;

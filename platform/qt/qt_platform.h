@@ -47,7 +47,7 @@ bool RenderPlotWindowsToFiles(const std::string& directory);
 // Directs the canvas functions to painter for window (no painter: drawing calls do nothing).
 void BeginCanvas(int window, QPainter* painter, int width, int height);
 void EndCanvas();
-// The 14-pixel plot font.
+// The plot font: a condensed face whose cell fits the 14-pixel legend line.
 const QFont& PlotFont();
 
 // ---- Dialogs -------------------------------------------------------------------------------------

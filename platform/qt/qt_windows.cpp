@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
@@ -101,6 +102,16 @@ unsigned MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
     if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
     return keys;
+}
+
+// The frame (title bar and borders) the window manager last put around a plot window; none until a
+// window has been shown under one.
+QMargins knownFrameMargins;
+
+// The size inside a frame of these margins that makes the whole window as large as frame.
+QSize InnerSize(const QRect& frame, const QMargins& margins) {
+    return QSize(std::max(frame.width() - margins.left() - margins.right(), 1),
+                 std::max(frame.height() - margins.top() - margins.bottom(), 1));
 }
 
 // The client area: painted from the back buffer, which HostPaint draws into.
@@ -209,6 +220,30 @@ public:
         area->setGeometry(0, top, w, std::max(0, bottom - top));
     }
 
+    // Places the whole window, frame included, on frame. The window manager adds its frame only after
+    // the window is shown, so until then the size inside comes from the frame seen last, and the
+    // window is fitted again once its own frame is known.
+    void SetFrameGeometry(const QRect& frame) {
+        wantedFrame_ = frame;
+        fittings_ = 0;
+        ++placing_;
+        move(frame.topLeft());
+        resize(InnerSize(frame, knownFrameMargins));
+        LayoutChildren();
+        if (isVisible()) {
+            ScheduleFitFrame();
+            WaitForFrame();
+        }
+    }
+
+    // The normal rectangle of the whole window: the one asked for while the frame is not yet known.
+    QRect NormalFrameRect() const {
+        if (wantedFrame_.isValid()) return wantedFrame_;
+        if (!isMinimized() && !isMaximized()) return frameGeometry();
+        QRect inner = normalGeometry().isValid() ? normalGeometry() : geometry();
+        return inner.marginsAdded(knownFrameMargins);
+    }
+
     // The thumb can go from 0 to 10000 - (page - 1); a page larger than the range disables the bar.
     void SetScroll(int position, int page) {
         int visible = std::clamp(page, 0, SCROLL_RANGE + 1);
@@ -233,6 +268,14 @@ public:
 protected:
     void resizeEvent(QResizeEvent*) override { LayoutChildren(); }
 
+    bool event(QEvent* event) override {
+        bool result = QWidget::event(event);
+        QEvent::Type type = event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) ScheduleFitFrame();
+        if (type == QEvent::Show) WaitForFrame();
+        return result;
+    }
+
     void closeEvent(QCloseEvent* event) override {
         // The program decides: hide the window, or end the program for window 0.
         event->ignore();
@@ -241,7 +284,8 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override {
         int key = VirtualKeyFromQt(event->key());
-        if (key == 0) {
+        // Alt combinations belong to the menu (its mnemonics); the program's keys are plain key-downs.
+        if (key == 0 || key == VK_MENU || (event->modifiers() & Qt::AltModifier)) {
             QWidget::keyPressEvent(event);
             return;
         }
@@ -319,18 +363,64 @@ private:
         }
     }
 
+    // Once the window manager has framed the window: the size inside the frame that makes the whole
+    // window the wanted rectangle. A window manager that insists on its own geometry wins after a few tries.
+    // The check runs once the events of the moment are handled, so never inside a move or resize.
+    void ScheduleFitFrame() {
+        if (!wantedFrame_.isValid() || fitScheduled_) return;
+        fitScheduled_ = true;
+        QTimer::singleShot(0, this, [this] {
+            fitScheduled_ = false;
+            FitFrame();
+        });
+    }
+
+    void FitFrame() {
+        if (!wantedFrame_.isValid() || !isVisible() || isMinimized() || isMaximized()) return;
+        QRect outer = frameGeometry(), inner = geometry();
+        QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+        auto plausible = [](int m) { return m >= 0 && m < 200; };
+        if (margins.isNull() || !plausible(margins.left()) || !plausible(margins.top()) ||
+            !plausible(margins.right()) || !plausible(margins.bottom()))
+            return;
+        knownFrameMargins = margins;
+        if (frameGeometry() == wantedFrame_ || ++fittings_ > MAX_FITTINGS) {
+            wantedFrame_ = QRect();
+            return;
+        }
+        QRect frame = wantedFrame_;
+        resize(InnerSize(frame, margins));
+        move(frame.topLeft());
+    }
+
+    // Without a frame after a while (no window manager, or one that draws none) the window stays as
+    // placed, and from then on it is wherever the user or the window manager puts it.
+    void WaitForFrame() {
+        if (!wantedFrame_.isValid()) return;
+        QTimer::singleShot(FRAME_WAIT_MS, this, [this, placing = placing_] {
+            if (placing == placing_) wantedFrame_ = QRect();
+        });
+    }
+
+    static constexpr int FRAME_WAIT_MS = 3000;
+    static constexpr int MAX_FITTINGS = 4;
+
     int index_;
     int scrollPosition_ = 0;
     std::map<int, QAction*> actions_;
+    QRect wantedFrame_;  // valid while the window is still to be fitted to it
+    int fittings_ = 0;
+    int placing_ = 0;  // counts placements, so a wait ends only the placement it was started for
+    bool fitScheduled_ = false;
 };
 
 QPointer<PlotWindow> windows[WINDOW_COUNT];
 
 PlotWindow* At(int window) { return window >= 0 && window < WINDOW_COUNT ? windows[window].data() : nullptr; }
 
-// The rectangle of a placement: its corner is the window frame's, its size the size inside the frame
-// (menu, client area and scroll bar); reading a placement back gives the same numbers. The rectangle is
-// kept at least partly on a screen.
+// The rectangle of a placement: the whole window, frame included; reading a placement back gives the
+// same numbers. The rectangle is kept at least partly on a screen.
 QRect PlacementRect(const WindowPlacement& placement) {
     int64_t width = static_cast<int64_t>(placement.right) - placement.left;
     int64_t height = static_cast<int64_t>(placement.bottom) - placement.top;
@@ -349,10 +439,7 @@ QRect PlacementRect(const WindowPlacement& placement) {
 
 void ApplyPlacement(PlotWindow* w, const WindowPlacement& placement) {
     if (w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) w->setWindowState(Qt::WindowNoState);
-    QRect rect = PlacementRect(placement);
-    w->move(rect.topLeft());
-    w->resize(rect.size());
-    w->LayoutChildren();
+    w->SetFrameGeometry(PlacementRect(placement));
     switch (placement.showCommand) {
     case 0: w->hide(); break;
     case 2: w->showMinimized(); break;
@@ -445,12 +532,7 @@ void GetPlotWindowPlacement(int window, WindowPlacement* placement) {
     PlotWindow* w = At(window);
     if (!w || !placement) return;
     placement->showCommand = !w->isVisible() ? 0u : w->isMinimized() ? 2u : w->isMaximized() ? 3u : 1u;
-    QRect rect(w->pos(), w->size());
-    if ((w->isMinimized() || w->isMaximized()) && w->normalGeometry().isValid()) {
-        // The restored rectangle, its corner moved from the client area to the frame like pos().
-        QPoint frameOffset = w->geometry().topLeft() - w->pos();
-        rect = QRect(w->normalGeometry().topLeft() - frameOffset, w->normalGeometry().size());
-    }
+    QRect rect = w->NormalFrameRect();
     placement->left = rect.x();
     placement->top = rect.y();
     placement->right = rect.x() + rect.width();
@@ -523,7 +605,7 @@ int VirtualKeyFromQt(int key) {
     case Qt::Key_Backspace: return 0x08;
     case Qt::Key_Shift: return VK_SHIFT;
     case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return 0x12;
+    case Qt::Key_Alt: return VK_MENU;
     case Qt::Key_PageUp: return VK_PRIOR;
     case Qt::Key_PageDown: return VK_NEXT;
     case Qt::Key_End: return VK_END;
@@ -554,7 +636,7 @@ bool IsKeyDown(int virtualKey) {
         eventModifiersValid ? eventModifiers : QGuiApplication::queryKeyboardModifiers();
     if (virtualKey == VK_SHIFT) return modifiers & Qt::ShiftModifier;
     if (virtualKey == VK_CONTROL) return modifiers & Qt::ControlModifier;
-    if (virtualKey == 0x12) return modifiers & Qt::AltModifier;
+    if (virtualKey == VK_MENU) return modifiers & Qt::AltModifier;
     auto it = keysDown.find(virtualKey);
     return it != keysDown.end() && it->second;
 }

@@ -112,7 +112,7 @@ TEST_F(SettingsFileTest, FilesOfTheWrongSizeAreRefusedAndReplacedAtStartUp) {
         EXPECT_EQ(settings.channel[0].minHeight, 3.0);  // untouched
 
         SetDefaultSettings(settings);
-        Headless().workArea = {0, 0, 1920, 1080};
+        Headless().workArea = {0, 32, 1920, 1112};  // a panel along the top of the screen
         LoadOrCreateSettingsAtStartup();
         std::vector<unsigned char> written = ReadFileBytes(SettingsFilePath());
         ASSERT_EQ(written.size(), 7184u);
@@ -120,7 +120,7 @@ TEST_F(SettingsFileTest, FilesOfTheWrongSizeAreRefusedAndReplacedAtStartUp) {
         for (int i = 0; i < 7; ++i) {
             const WindowPlacementRecord& w = settings.windowPlacement[i];
             EXPECT_EQ(w.normalLeft, (i % 2) * 960);
-            EXPECT_EQ(w.normalTop, (i / 2) * 270);
+            EXPECT_EQ(w.normalTop, 32 + (i / 2) * 270);
             EXPECT_EQ(w.normalRight - w.normalLeft, 960);
             EXPECT_EQ(w.normalBottom - w.normalTop, 270);
             EXPECT_EQ(w.showCommand, i == 0 ? 1u : 0u);

@@ -51,6 +51,13 @@ TEST_F(CommandKeys, SpaceAndQSendWithoutCondition) {
     EXPECT_TRUE(Dispatched(IDM_INFORMATION));
     EXPECT_TRUE(IsDialogOpen(IDD_INFORMATION));
     EXPECT_EQ(HeadlessItemText(IDD_INFORMATION, IDC_INFORMATION_TEXT), "Bin \r\n3");
+
+    // Q in another window while the dialog is open: that window's text, that window the owner.
+    std::snprintf(informationText[WND_HEIGHT], INFORMATION_TEXT_SIZE, "Bin \r\n9");
+    HostKeyDown(WND_HEIGHT, 'Q');
+    EXPECT_TRUE(IsDialogOpen(IDD_INFORMATION));
+    EXPECT_EQ(HeadlessItemText(IDD_INFORMATION, IDC_INFORMATION_TEXT), "Bin \r\n9");
+    EXPECT_EQ(Headless().dialogs[IDD_INFORMATION].owner, WND_HEIGHT);
 }
 
 TEST_F(CommandKeys, LAndTToggleTheirBits) {
