@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "acquisition/audio_interface.h"
 #include "acquisition/click_output.h"
+#include "acquisition/detector_vectors.h"
 #include "acquisition/pulse_store.h"
+#include "acquisition/sample_vectors.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "ui/commands.h"
@@ -54,16 +57,12 @@ inline double LimitSample(double v) { return std::min(std::max(v, SAMPLE_MIN), S
 // Sample k of a block of B-byte samples: the 4 bytes that end with its last byte.
 template <int B>
 inline int32_t ReadSample(const uint8_t* bytes, int64_t k) {
-    int64_t end = (k + 1) * B;
-    uint32_t word = 0;
-    if (B == 4 || end >= 4) {
-        std::memcpy(&word, bytes + end - 4, 4);
-    } else {
-        // Only the first sample of a 16- or 24-bit block: its low-order bytes lie before the block.
-        for (int64_t i = 0; i < end; ++i) word |= static_cast<uint32_t>(bytes[i]) << (8 * (4 - end + i));
-    }
-    return static_cast<int32_t>(word);
+    return SampleWord<B>(bytes, k);
 }
+
+// Whether the threshold method may skip quiet stretches four samples at a time (off: every sample
+// goes through the state machine, the reference the vector passes are tested against).
+bool vectorPath = true;
 
 int32_t ReadSampleOfWidth(const uint8_t* bytes, int64_t k, int b) {
     if (b == 2) return ReadSample<2>(bytes, k);
@@ -101,12 +100,26 @@ struct Pass {
     int64_t trigger = 0;
     bool triggered = false;
     bool limitReached = false;
+    // Quiet stretches: per channel slot the words that cannot open a pulse, and the next sample at
+    // which to look for one (-1: never in this pass).
+    WordSets quiet{{0, 0}, {0, 0}};
+    int64_t nextScan = -1;
 };
 
 // Whether channel c's count has reached its maximum: maxPulses or the store's capacity, whichever
 // is smaller.
 bool PulseLimitReached(int c) {
     return static_cast<double>(pulseCount[c]) >= settings.channel[c].maxPulses || pulseCount[c] >= pulseCapacity[c];
+}
+
+// Whether a gained sample lies on the far side of the block's mean from the pulses.
+struct BaselineSide {
+    double gain, mean, sign;
+};
+inline bool OnBaselineSide(double value, const BaselineSide& side) { return (value - side.mean) * side.sign < 0.0; }
+bool WordOnBaselineSide(int32_t word, const void* context) {
+    const BaselineSide& side = *static_cast<const BaselineSide*>(context);
+    return OnBaselineSide(static_cast<double>(word) * side.gain, side);
 }
 
 // Baseline of one channel slot: the mean of the gained samples that lie on the far side of the
@@ -117,17 +130,56 @@ double EstimateBaseline(const Pass& pass, int slot, const ChannelPass& p) {
     if (frames == 0) return 0.0;
     int64_t sum = 0;
     for (int64_t i = 0; i < frames; ++i) sum += ReadSample<B>(pass.bytes, slot + i * pass.n);
-    double mean = static_cast<double>(sum) * p.gain / static_cast<double>(frames);
+    BaselineSide side{p.gain, static_cast<double>(sum) * p.gain / static_cast<double>(frames), p.sign};
     double below = 0.0;
     int64_t count = 0;
     for (int64_t i = 0; i < frames; ++i) {
         double value = static_cast<double>(ReadSample<B>(pass.bytes, slot + i * pass.n)) * p.gain;
-        if ((value - mean) * p.sign < 0.0) {
+        if (OnBaselineSide(value, side)) {
             below += value;
             ++count;
         }
     }
     return count ? below / static_cast<double>(count) : 0.0;
+}
+
+double EstimateBaselineOfWidth(const Pass& pass, int slot, const ChannelPass& p) {
+    if (pass.b == 2) return EstimateBaseline<2>(pass, slot, p);
+    if (pass.b == 3) return EstimateBaseline<3>(pass, slot, p);
+    return EstimateBaseline<4>(pass, slot, p);
+}
+
+// The baselines of the threshold channels. The vector passes give the same sums: the samples on the
+// baseline side are exactly the words of one word set, and with a whole-number gain small enough that
+// every partial sum stays below 2^53 the sum of the gained samples in any order is exact.
+void EstimateBaselines(Pass& pass) {
+    int64_t frames = pass.samples / pass.n;
+    int64_t used = frames * pass.n;
+    WordSets sides{{0, 0}, {0, 0}};
+    bool fast[2] = {false, false};
+    SlotSums all{{0, 0}, {0, 0}};
+    bool summed = false;
+    for (int slot = 0; slot < pass.n; ++slot) {
+        ChannelPass& p = pass.channel[pass.slotChannel[slot]];
+        if (p.shapeMode) continue;
+        if (vectorPath && frames > 0 && p.gain == std::floor(p.gain) &&
+            static_cast<double>(frames) * p.gain < 4194304.0) {
+            if (!summed) all = SumAllWords(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b);
+            summed = true;
+            BaselineSide side{p.gain, static_cast<double>(all.sum[slot]) * p.gain / static_cast<double>(frames),
+                              p.sign};
+            fast[slot] = SetOfWords(WordOnBaselineSide, &side, p.sign > 0.0, &sides.flip[slot], &sides.last[slot]);
+        }
+        if (!fast[slot]) p.baseline = EstimateBaselineOfWidth(pass, slot, p);
+    }
+    if (!fast[0] && !fast[1]) return;
+    SlotSums inside = SumWordsInSets(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b, sides);
+    for (int slot = 0; slot < pass.n; ++slot) {
+        if (!fast[slot]) continue;
+        ChannelPass& p = pass.channel[pass.slotChannel[slot]];
+        double below = static_cast<double>(static_cast<int64_t>(p.gain) * inside.sum[slot]);
+        p.baseline = inside.count[slot] ? below / static_cast<double>(inside.count[slot]) : 0.0;
+    }
 }
 
 void SetUpChannel(Pass& pass, int slot) {
@@ -151,12 +203,6 @@ void SetUpChannel(Pass& pass, int slot) {
         p.usedCount = 0;
         for (int j = p.lo; j <= p.hi; ++j)
             if (settings.shapePointUsed[c][j]) p.used[p.usedCount++] = j;
-    } else if (pass.b == 2) {
-        p.baseline = EstimateBaseline<2>(pass, slot, p);
-    } else if (pass.b == 3) {
-        p.baseline = EstimateBaseline<3>(pass, slot, p);
-    } else {
-        p.baseline = EstimateBaseline<4>(pass, slot, p);
     }
     // A channel at its limit (a Stop at the limit followed by Continue, or a lowered maxPulses)
     // must not open another record beyond its share of the store.
@@ -223,9 +269,31 @@ bool ClosePulse(Pass& pass, int c) {
     return false;
 }
 
+// The threshold method's detection value of a gained sample.
+inline double DetectionValue(const ChannelPass& p, double v) { return (v - p.baseline) * p.sign; }
+
+bool WordQuiet(int32_t word, const void* context) {
+    const ChannelPass& p = *static_cast<const ChannelPass*>(context);
+    return !(DetectionValue(p, LimitSample(static_cast<double>(word) * p.gain)) >= p.threshold);
+}
+
+// Quiet stretches can be skipped when every channel of the block uses the threshold method, some
+// words cannot open a pulse, and frames fill the input ring one position each (left channel first).
+void PrepareQuietSkips(Pass& pass) {
+    pass.nextScan = -1;
+    if (!vectorPath || (pass.n == 2 && pass.slotChannel[0] != 0)) return;
+    for (int slot = 0; slot < pass.n; ++slot) {
+        const ChannelPass& p = pass.channel[pass.slotChannel[slot]];
+        if (p.shapeMode ||
+            !SetOfWords(WordQuiet, &p, p.sign > 0.0, &pass.quiet.flip[slot], &pass.quiet.last[slot]))
+            return;
+    }
+    pass.nextScan = 0;
+}
+
 inline bool ThresholdStep(Pass& pass, int c, double v, int64_t k) {
     ChannelPass& p = pass.channel[c];
-    double d = (v - p.baseline) * p.sign;
+    double d = DetectionValue(p, v);
     if (!p.open) {
         if (d >= p.threshold) OpenPulse(pass, c, d, 0.0, k);
         return false;
@@ -314,11 +382,48 @@ inline bool ShapeStep(Pass& pass, int c, double v, int64_t k) {
     return false;
 }
 
+// Passes over the quiet frames from sample k (a frame boundary) on, up to the first group of four
+// samples that might open a pulse, with every effect the state machine would have had on them: the
+// clock and the input ring. Returns the sample to go on with.
+template <int B, int N>
+int64_t SkipQuiet(Pass& pass, int64_t k) {
+    for (int slot = 0; slot < N; ++slot) {
+        if (pass.channel[pass.slotChannel[slot]].open) {
+            pass.nextScan = k + N;  // every sample of a pulse counts
+            return k;
+        }
+    }
+    // No quiet frame may pass the acquisition time: there the sample loop ends.
+    int64_t frames = (pass.samples - k) / N;
+    for (int slot = 0; slot < N; ++slot) frames = std::min(frames, pass.channel[pass.slotChannel[slot]].timeLimit - pass.clock);
+    int64_t end = frames > 0 ? SkipQuietGroups(pass.bytes, k, k + frames * N, pass.samples * B, N, B, pass.quiet) : k;
+    pass.nextScan = end + 4;
+    if (end == k) return k;
+    frames = (end - k) / N;
+    // Frames fill the ring until it stands still after a trigger; only the last 128 remain in it.
+    int64_t written = frames;
+    if (pass.triggered) written = std::clamp<int64_t>(pass.trigger + SNAPSHOT_PRE_TRIGGER - pass.ringWrites, 0, frames);
+    for (int64_t f = std::max<int64_t>(0, written - INPUT_RING_LENGTH); f < written; ++f) {
+        for (int slot = 0; slot < N; ++slot) {
+            int c = pass.slotChannel[slot];
+            double v = LimitSample(static_cast<double>(ReadSample<B>(pass.bytes, k + f * N + slot)) * pass.channel[c].gain);
+            inputRing[c][(pass.ringWrites + f) & RING_MASK] = v;
+        }
+    }
+    pass.ringWrites += written;
+    pass.clock += frames;
+    return end;
+}
+
 // The sample loop for B-byte samples and N channels.
 template <int B, int N>
 void RunSamples(Pass& pass) {
     const uint8_t* bytes = pass.bytes;
     for (int64_t k = 0; k < pass.samples; ++k) {
+        if (k == pass.nextScan) {
+            k = SkipQuiet<B, N>(pass, k);
+            if (k >= pass.samples) break;
+        }
         int c = N == 1 ? pass.slotChannel[0] : pass.slotChannel[k & 1];
         ChannelPass& p = pass.channel[c];
         if (pass.clock >= p.timeLimit) {
@@ -376,6 +481,8 @@ void DetectPulses(const uint8_t* block, uint32_t byteCount) {
     int64_t clockAtStart = sampleClock;
 
     for (int slot = 0; slot < pass.n; ++slot) SetUpChannel(pass, slot);
+    EstimateBaselines(pass);
+    PrepareQuietSkips(pass);
     for (int c = 0; c < 2; ++c) ResumeOpenPulse(pass, c);
     if (!pass.limitReached) {
         if (pass.b == 2)
@@ -448,4 +555,7 @@ void ResetDetectorState() {
     snapshotTrigger = 0;
     replayChannels = replayBlockAlign = 0;
     lastDistortion[0] = lastDistortion[1] = 0.0;
+    vectorPath = true;
 }
+
+void SetDetectorVectorPath(bool on) { vectorPath = on; }

@@ -51,5 +51,10 @@ void ResetChannelShapeHistory(int channel);
 // Start, Continue and Start Pulse Shape Acquisition; the dropped records are overwritten later.
 void DropOpenPulses();
 
-// Start-up state: empty rings and snapshot, template range 0 to 59.
+// The threshold method skips quiet stretches with vector passes (on at start-up); off, every sample
+// goes through the per-sample state machine. Both give identical results: the switch is for tests
+// and benchmarks.
+void SetDetectorVectorPath(bool on);
+
+// Start-up state: empty rings and snapshot, template range 0 to 59, vector passes on.
 void ResetDetectorState();

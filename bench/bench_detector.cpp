@@ -1,6 +1,7 @@
-// Detector throughput: half-second blocks of 16-bit stereo at 384000 frames/s holding about 1000
-// detector-like pulses per second per channel, through the threshold and the shape method.
-// items_per_second counts interleaved input samples.
+// Detector throughput: half-second blocks of 16-bit stereo at 384000 frames/s, dense (about 1000
+// detector-like pulses per second per channel) and quiet-dominated (about 200 per second, the rest
+// baseline noise), through the threshold method with and without its vector passes and through the
+// shape method. items_per_second counts interleaved input samples.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -45,8 +46,8 @@ struct Random {
 };
 
 // Four blocks of interleaved 16-bit stereo: noise of 0.2 % of full scale and Poisson-spaced pulses
-// (mean 500 per block and channel) with amplitudes between 5 % and 60 %.
-std::vector<std::vector<uint8_t>> MakeBlocks() {
+// (a mean of pulsesPerSecond / 2 per block and channel) with amplitudes between 5 % and 60 %.
+std::vector<std::vector<uint8_t>> MakeBlocks(double pulsesPerSecond) {
     Random random{12345};
     std::vector<std::vector<uint8_t>> blocks;
     for (int b = 0; b < BLOCKS; ++b) {
@@ -56,7 +57,7 @@ std::vector<std::vector<uint8_t>> MakeBlocks() {
             for (double& v : channel[c]) v = random.Normal() * 0.002 * FULL_SCALE;
             double t = 0.0;
             while (true) {
-                t += -std::log(1.0 - random.Uniform()) * 384.0;
+                t += -std::log(1.0 - random.Uniform()) * 384000.0 / pulsesPerSecond;
                 if (t >= FRAMES_PER_BLOCK) break;
                 double amplitude = (0.05 + 0.55 * random.Uniform()) * FULL_SCALE;
                 for (uint32_t f = static_cast<uint32_t>(t); f < FRAMES_PER_BLOCK && f < t + 200.0; ++f)
@@ -95,9 +96,12 @@ void SetUpCapture(bool shapeMethod) {
     runState |= RS_ACQUIRING;
 }
 
-void RunDetector(benchmark::State& state, bool shapeMethod) {
-    static const std::vector<std::vector<uint8_t>> blocks = MakeBlocks();
+void RunDetector(benchmark::State& state, bool shapeMethod, bool quiet = false, bool vectors = true) {
+    static const std::vector<std::vector<uint8_t>> denseBlocks = MakeBlocks(1000.0);
+    static const std::vector<std::vector<uint8_t>> quietBlocks = MakeBlocks(200.0);
+    const std::vector<std::vector<uint8_t>>& blocks = quiet ? quietBlocks : denseBlocks;
     SetUpCapture(shapeMethod);
+    SetDetectorVectorPath(vectors);
     int next = 0;
     double found = 0.0;
     for (auto _ : state) {
@@ -118,8 +122,14 @@ void RunDetector(benchmark::State& state, bool shapeMethod) {
 }
 
 void BM_DetectPulsesThreshold(benchmark::State& state) { RunDetector(state, false); }
+void BM_DetectPulsesThresholdPerSample(benchmark::State& state) { RunDetector(state, false, false, false); }
+void BM_DetectPulsesThresholdQuiet(benchmark::State& state) { RunDetector(state, false, true); }
+void BM_DetectPulsesThresholdQuietPerSample(benchmark::State& state) { RunDetector(state, false, true, false); }
 void BM_DetectPulsesShape(benchmark::State& state) { RunDetector(state, true); }
 }  // namespace
 
 BENCHMARK(BM_DetectPulsesThreshold)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DetectPulsesThresholdPerSample)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DetectPulsesThresholdQuiet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DetectPulsesThresholdQuietPerSample)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DetectPulsesShape)->Unit(benchmark::kMillisecond);
