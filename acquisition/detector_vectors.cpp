@@ -37,16 +37,23 @@ SlotSums SumWords(const uint8_t* bytes, int64_t samples, int64_t byteCount, cons
         flip = Splat4(sets->flip[0], sets->flip[N - 1]);
         last = Splat4(sets->last[0], sets->last[N - 1]);
     }
-    for (; k + 4 <= samples && WordsLoadable<B>(k, byteCount); k += 4) {
-        Words4 w = LoadWords4<B>(bytes, k);
-        if (sets) {
-            Words4 inside = AtMost(w, flip, last);
-            w = w & inside;
-            counted = counted + (inside & Splat4(1, 1));
+    // Eight samples per step, in runs short enough for the 32-bit lane sums.
+    while (k + 8 <= samples && EightWordsLoadable<B>(k, byteCount)) {
+        for (int64_t step = 0; step < LaneSums::ADDS_PER_FLUSH / 2 && k + 8 <= samples && EightWordsLoadable<B>(k, byteCount);
+             ++step, k += 8) {
+            Words4 w0, w1;
+            LoadWords8<B>(bytes, k, w0, w1);
+            if (sets) {
+                Words4 inside0 = AtMost(w0, flip, last), inside1 = AtMost(w1, flip, last);
+                w0 = w0 & inside0;
+                w1 = w1 & inside1;
+                counted = counted + (inside0 & Splat4(1, 1)) + (inside1 & Splat4(1, 1));
+            }
+            words.Add(w0);
+            words.Add(w1);
         }
-        words.Add(w);
+        words.Flush();
     }
-    words.Flush();
     for (int lane = 0; lane < 4; ++lane) {
         int slot = lane % N;
         sums.sum[slot] += words.total[lane];
@@ -65,10 +72,11 @@ int64_t SkipGroups(const uint8_t* bytes, int64_t k, int64_t limit, int64_t byteC
     Words4 flip = Splat4(quiet.flip[0], quiet.flip[N - 1]);
     Words4 last = Splat4(quiet.last[0], quiet.last[N - 1]);
     // Sixteen samples per test while the stretch is quiet, then group by group.
-    while (k + 16 <= limit && WordsLoadable<B>(k, byteCount) && WordsLoadable<B>(k + 12, byteCount)) {
-        Words4 all = AtMost(LoadWords4<B>(bytes, k), flip, last) & AtMost(LoadWords4<B>(bytes, k + 4), flip, last) &
-                     AtMost(LoadWords4<B>(bytes, k + 8), flip, last) &
-                     AtMost(LoadWords4<B>(bytes, k + 12), flip, last);
+    while (k + 16 <= limit && EightWordsLoadable<B>(k, byteCount) && EightWordsLoadable<B>(k + 8, byteCount)) {
+        Words4 w0, w1, w2, w3;
+        LoadWords8<B>(bytes, k, w0, w1);
+        LoadWords8<B>(bytes, k + 8, w2, w3);
+        Words4 all = AtMost(w0, flip, last) & AtMost(w1, flip, last) & AtMost(w2, flip, last) & AtMost(w3, flip, last);
         if (!AllSet(all)) break;
         k += 16;
     }

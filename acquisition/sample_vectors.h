@@ -84,6 +84,31 @@ inline Words4 LoadWords4(const uint8_t* bytes, int64_t k) {
     return words;
 }
 
+// Whether LoadWords8 may load samples k to k + 7.
+template <int B>
+inline bool EightWordsLoadable(int64_t k, int64_t byteCount) {
+    return (k + 1) * B >= 4 && (k + 5) * B + 12 <= byteCount;
+}
+
+// The words of samples k to k + 3 and k + 4 to k + 7: for 16-bit samples two loads and two interleaves.
+template <int B>
+inline void LoadWords8(const uint8_t* bytes, int64_t k, Words4& first, Words4& second) {
+#if TIK_SAMPLE_VECTORS
+    if constexpr (B == 2) {
+        Halves8 below, above;  // the samples from k - 1 on and from k on
+        std::memcpy(&below, bytes + 2 * k - 2, 16);
+        std::memcpy(&above, bytes + 2 * k, 16);
+        Halves8 low = __builtin_shufflevector(below, above, 0, 8, 1, 9, 2, 10, 3, 11);
+        Halves8 high = __builtin_shufflevector(below, above, 4, 12, 5, 13, 6, 14, 7, 15);
+        std::memcpy(&first, &low, 16);
+        std::memcpy(&second, &high, 16);
+        return;
+    }
+#endif
+    first = LoadWords4<B>(bytes, k);
+    second = LoadWords4<B>(bytes, k + 4);
+}
+
 // Lane masks: all ones where (word XOR flip) <= last, else zero.
 inline Words4 AtMost(Words4 words, Words4 flip, Words4 last) { return (words ^ flip) <= last; }
 
@@ -95,20 +120,19 @@ inline bool AllSet(Words4 mask) {
 }
 
 // Per-lane sums of words without overflow: the upper and lower 16 bits are summed apart in 32-bit
-// lanes and moved into 64-bit totals before they could overflow.
+// lanes and moved into 64-bit totals before they could overflow (Flush at least every ADDS_PER_FLUSH
+// additions).
 struct LaneSums {
+    static constexpr int64_t ADDS_PER_FLUSH = 32767;
     int64_t total[4] = {0, 0, 0, 0};
     Words4 high = Splat4(0, 0), low = Splat4(0, 0);
-    int pending = 0;
 
     void Add(Words4 words) {
         high = high + (words >> Splat4(16, 16));
         low = low + (words & Splat4(0xFFFF, 0xFFFF));
-        if (++pending == 32767) Flush();
     }
     void Flush() {
         for (int i = 0; i < 4; ++i) total[i] += static_cast<int64_t>(high[i]) * 65536 + low[i];
         high = low = Splat4(0, 0);
-        pending = 0;
     }
 };

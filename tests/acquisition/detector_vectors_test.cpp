@@ -169,7 +169,9 @@ TEST_F(DetectorVectorsTest, VectorPassesGiveExactlyThePerSampleResults) {
             pulses = plain[i].count[0] + plain[i].count[1];
         }
         EXPECT_GT(pulses, 0u);
-        if (test.seconds > 0 || test.maxPulses < 1e6) EXPECT_TRUE(plain.back().openAndLimit & RS_LIMIT_REACHED);
+        if (test.seconds > 0 || test.maxPulses < 1e6) {
+            EXPECT_TRUE(plain.back().openAndLimit & RS_LIMIT_REACHED) << "the limit is reached";
+        }
     }
 }
 }  // namespace
