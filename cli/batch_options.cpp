@@ -16,7 +16,11 @@ constexpr unsigned OPT_EXPORT = 1u << 4;
 constexpr unsigned OPT_SUMMARY = 1u << 5;
 constexpr unsigned OPT_DEVICE = 1u << 6;
 constexpr unsigned OPT_SECONDS = 1u << 7;
-constexpr unsigned RUN_OPTIONS = OPT_SETTINGS | OPT_SET | OPT_BACKGROUND | OPT_SAVE | OPT_EXPORT | OPT_SUMMARY;
+constexpr unsigned OPT_ROI = 1u << 8;
+constexpr unsigned OPT_CLEAR_ROIS = 1u << 9;
+constexpr unsigned OPT_SAVE_SETTINGS = 1u << 10;
+constexpr unsigned SETTING_OPTIONS = OPT_SETTINGS | OPT_SET | OPT_ROI | OPT_CLEAR_ROIS;
+constexpr unsigned RUN_OPTIONS = SETTING_OPTIONS | OPT_BACKGROUND | OPT_SAVE | OPT_EXPORT | OPT_SUMMARY;
 
 struct SubcommandDefinition {
     const char* name;
@@ -30,6 +34,7 @@ constexpr SubcommandDefinition SUBCOMMANDS[] = {
     {"open", BATCH_OPEN, RUN_OPTIONS},
     {"load", BATCH_LOAD, RUN_OPTIONS},
     {"capture", BATCH_CAPTURE, RUN_OPTIONS | OPT_DEVICE | OPT_SECONDS},
+    {"shape", BATCH_SHAPE, OPT_SETTINGS | OPT_SET | OPT_SAVE_SETTINGS},
 };
 
 struct OptionDefinition {
@@ -41,8 +46,21 @@ struct OptionDefinition {
 constexpr OptionDefinition OPTIONS[] = {
     {"--settings", OPT_SETTINGS, true}, {"--set", OPT_SET, true},         {"--background", OPT_BACKGROUND, true},
     {"--save", OPT_SAVE, true},         {"--export", OPT_EXPORT, true},   {"--summary", OPT_SUMMARY, false},
-    {"--device", OPT_DEVICE, true},     {"--seconds", OPT_SECONDS, true},
+    {"--device", OPT_DEVICE, true},     {"--seconds", OPT_SECONDS, true}, {"--roi", OPT_ROI, true},
+    {"--clear-rois", OPT_CLEAR_ROIS, false}, {"--save-settings", OPT_SAVE_SETTINGS, true},
 };
+
+bool TakeAssignment(const std::string& value, BatchOptions* options, std::string* error) {
+    SettingAssignment assignment;
+    std::string reason;
+    if (!ParseSettingAssignment(value.data(), value.size(), &assignment, &reason)) {
+        *error = "--set " + value + ": " + reason;
+        return false;
+    }
+    options->assignments.push_back(assignment);
+    options->assignmentTexts.push_back(value);
+    return true;
+}
 
 struct ExportKind {
     const char* name;
@@ -77,16 +95,25 @@ bool TakeOption(const OptionDefinition& option, const std::string& value, BatchO
         case OPT_SETTINGS:
             options->settingsFile = value;
             return true;
-        case OPT_SET: {
-            SettingAssignment assignment;
-            if (!ParseSettingAssignment(value.data(), value.size(), &assignment)) {
-                *error = "--set " + value + ": unknown setting name or invalid value";
+        case OPT_SET:
+            return TakeAssignment(value, options, error);
+        case OPT_ROI: {
+            RoiRequest request;
+            std::string reason;
+            if (!ParseRoiRequest(value, &request, &reason)) {
+                *error = "--roi " + value + ": " + reason;
                 return false;
             }
-            options->assignments.push_back(assignment);
-            options->assignmentTexts.push_back(value);
+            options->rois.push_back(request);
+            options->roiTexts.push_back(value);
             return true;
         }
+        case OPT_CLEAR_ROIS:
+            options->clearRois = true;
+            return true;
+        case OPT_SAVE_SETTINGS:
+            options->saveSettings = value;
+            return true;
         case OPT_BACKGROUND:
             options->background = value;
             return true;
@@ -123,6 +150,55 @@ bool TakeOption(const OptionDefinition& option, const std::string& value, BatchO
             return false;
     }
 }
+
+// "settings show [FILE]" and "settings set FILE NAME=VALUE... [--roi ...] [--clear-rois]".
+bool ParseSettingsCommand(int argc, const char* const* argv, BatchOptions* options, std::string* error) {
+    std::string action = argc >= 3 ? argv[2] : "";
+    if (action == "show") {
+        options->command = BATCH_SETTINGS_SHOW;
+        if (argc > 4 || (argc == 4 && (argv[3][0] == '\0' || std::strncmp(argv[3], "--", 2) == 0))) {
+            *error = "settings show takes at most one file";
+            return false;
+        }
+        if (argc == 4) options->file = argv[3];
+        return true;
+    }
+    if (action != "set") {
+        *error = "settings: expected show or set";
+        return false;
+    }
+    options->command = BATCH_SETTINGS_SET;
+    if (argc < 4 || argv[3][0] == '\0' || std::strncmp(argv[3], "--", 2) == 0) {
+        *error = "settings set: missing settings file";
+        return false;
+    }
+    options->file = argv[3];
+    for (int i = 4; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--clear-rois") {
+            options->clearRois = true;
+        } else if (argument == "--roi" || argument == "--set") {
+            if (i + 1 >= argc) {
+                *error = argument + ": missing value";
+                return false;
+            }
+            OptionDefinition option = {argument == "--roi" ? "--roi" : "--set", argument == "--roi" ? OPT_ROI : OPT_SET,
+                                       true};
+            if (!TakeOption(option, argv[++i], options, error)) return false;
+        } else if (argument.rfind("--", 0) == 0) {
+            *error = "settings set does not take " + argument;
+            return false;
+        } else if (!TakeAssignment(argument, options, error)) {
+            error->erase(0, 6);  // the assignment was given without "--set "
+            return false;
+        }
+    }
+    if (options->assignments.empty() && options->rois.empty() && !options->clearRois) {
+        *error = "settings set: no NAME=VALUE given";
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* options, std::string* error) {
@@ -130,6 +206,7 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* option
         *error = "missing subcommand";
         return false;
     }
+    if (std::strcmp(argv[1], "settings") == 0) return ParseSettingsCommand(argc, argv, options, error);
     const SubcommandDefinition* subcommand = nullptr;
     for (const SubcommandDefinition& s : SUBCOMMANDS)
         if (std::strcmp(argv[1], s.name) == 0) subcommand = &s;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/setting_apply.h"
 #include "files/setting_names.h"
 
 enum BatchCommand {
@@ -12,6 +13,9 @@ enum BatchCommand {
     BATCH_OPEN,      // open IN.pls (the file's settings)
     BATCH_LOAD,      // load IN.pls (the current settings)
     BATCH_CAPTURE,   // capture (live acquisition from an input device)
+    BATCH_SETTINGS_SHOW,  // settings show [FILE]
+    BATCH_SETTINGS_SET,   // settings set FILE NAME=VALUE...
+    BATCH_SHAPE,          // shape IN.wav (the pulse-shape template from a sound file)
 };
 
 struct BatchExport {
@@ -25,6 +29,10 @@ struct BatchOptions {
     std::string settingsFile;
     std::vector<SettingAssignment> assignments;
     std::vector<std::string> assignmentTexts;  // as given, for messages
+    bool clearRois = false;
+    std::vector<RoiRequest> rois;
+    std::vector<std::string> roiTexts;
+    std::string saveSettings;  // shape: the settings file written with the template
     std::string background;
     std::string save;
     std::vector<BatchExport> exports;
@@ -37,5 +45,5 @@ struct BatchOptions {
 // missing or extra argument, an option the subcommand does not take, or a malformed value.
 bool ParseBatchArguments(int argc, const char* const* argv, BatchOptions* options, std::string* error);
 
-// The usage text printed for a bad command line.
+// The usage text: printed for --help and after a bad command line.
 const char* BatchUsage();

@@ -11,7 +11,8 @@
 #include <cstdlib>
 
 #include "acquisition/audio_interface.h"
-#include "acquisition/audio_interface_dialog.h"
+#include "cli/batch_settings.h"
+#include "cli/setting_apply.h"
 #include "acquisition/capture.h"
 #include "core/run_state.h"
 #include "platform/audio.h"
@@ -27,7 +28,6 @@
 #include "platform/headless/headless.h"
 #include "platform/system.h"
 #include "ui/commands.h"
-#include "ui/daq_dialog.h"
 #include "ui/startup.h"
 
 namespace {
@@ -84,73 +84,6 @@ void EndProgressLine() {
     shownPercent = -1;
 }
 
-// A channel field or switch through the "Data Acquisition and Analysis" dialog: show the channel,
-// type the value or set the switch, Apply, and show the previous selection again.
-void ApplyChannelSetting(const SettingAssignment& a) {
-    int kept = settings.channelSelection;
-    int shown = kept >= 3 ? 1 : 0;
-    if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, a.channel == 0 ? 0 : 3);
-    if (a.target == SETTING_CHANNEL_FIELD)
-        HeadlessTypeText(IDD_DAQ, DaqEditId(a.index), a.text);
-    else
-        HeadlessSetCheck(IDD_DAQ, DaqCheckId(a.index), a.number != 0.0);
-    HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-    if (a.channel != shown) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, kept);
-}
-
-bool ApplyDaqSetting(const SettingAssignment& a) {
-    SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-    if (!IsDialogOpen(IDD_DAQ)) return false;
-    bool ok = true;
-    if (a.target == SETTING_CHANNEL_SELECTION) {
-        HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, static_cast<int>(a.number));
-        ok = settings.channelSelection == static_cast<int>(a.number);
-    } else {
-        ApplyChannelSetting(a);
-    }
-    HeadlessCloseDialog(IDD_DAQ);
-    return ok;
-}
-
-// An audio field through the "Audio Interface" dialog: select the list position and press OK; a
-// format the device refuses is cancelled (the dialog restores the record).
-bool ApplyAudioSetting(const SettingAssignment& a) {
-    SendCommand(WND_PULSES, IDM_AUDIO_INTERFACE);
-    if (!IsDialogOpen(IDD_AUDIO_INTERFACE)) return false;
-    int control = IDC_INPUT_DEVICE + a.index;
-    int position = static_cast<int>(a.number);
-    HeadlessSelectComboItem(IDD_AUDIO_INTERFACE, control, position);
-    if (GetComboBoxSelection(IDD_AUDIO_INTERFACE, control) != position) {
-        HeadlessPressButton(IDD_AUDIO_INTERFACE, IDCANCEL);
-        return false;
-    }
-    HeadlessPressButton(IDD_AUDIO_INTERFACE, IDOK);
-    if (!IsDialogOpen(IDD_AUDIO_INTERFACE)) return true;
-    HeadlessPressButton(IDD_AUDIO_INTERFACE, IDCANCEL);
-    return false;
-}
-
-bool ApplySettings(const BatchOptions& options) {
-    if (!options.settingsFile.empty()) {
-        if (!CheckReadable(options.settingsFile)) return false;
-        std::error_code error;
-        if (std::filesystem::file_size(options.settingsFile, error) != SETTINGS_RECORD_SIZE) {
-            Fail("not a settings file: " + options.settingsFile);
-            return false;
-        }
-        SendWithFileAnswer(IDM_LOAD_SETTINGS, options.settingsFile);
-    }
-    for (size_t i = 0; i < options.assignments.size(); ++i) {
-        const SettingAssignment& a = options.assignments[i];
-        bool ok = a.target == SETTING_AUDIO ? ApplyAudioSetting(a) : ApplyDaqSetting(a);
-        if (!ok) {
-            Fail("--set " + options.assignmentTexts[i] + ": not applied");
-            return false;
-        }
-    }
-    return true;
-}
-
 // Opens a file as the menu commands do; false when it was refused.
 bool OpenFile(int command, const std::string& path) {
     size_t first = Headless().messages.size();
@@ -186,7 +119,7 @@ void WriteResults(const BatchOptions& options) {
 // Every path goes through a file dialog or the file-name buffer: checked before anything runs.
 bool CheckPaths(const BatchOptions& options) {
     bool ok = options.file.empty() || CheckPathLength(options.file);
-    for (const std::string* path : {&options.settingsFile, &options.background, &options.save})
+    for (const std::string* path : {&options.settingsFile, &options.background, &options.save, &options.saveSettings})
         ok = (path->empty() || CheckPathLength(*path)) && ok;
     for (const BatchExport& request : options.exports) ok = CheckPathLength(request.path) && ok;
     return ok;
@@ -214,8 +147,9 @@ void RequestStop(int) { stopRequested = 1; }
 
 bool ApplyNamedSetting(const std::string& text) {
     SettingAssignment assignment;
+    std::string error;
     if (!ParseSettingAssignment(text.data(), text.size(), &assignment)) return false;
-    return assignment.target == SETTING_AUDIO ? ApplyAudioSetting(assignment) : ApplyDaqSetting(assignment);
+    return ApplySettingAssignment(assignment, &error);
 }
 
 // The input device by number or by (exact) name; -1 when there is none such.
@@ -330,6 +264,29 @@ int RunCapture(const BatchOptions& options) {
     return ok ? 0 : 1;
 }
 
+// The template from a sound file as "Obtain Pulse Shape from Sound File" makes it, printed as
+// NAME=VALUE lines and, with --save-settings, written with the settings.
+int RunShape(const BatchOptions& options) {
+    if (!CheckReadable(options.file)) return 1;
+    if (!StartsWithRiff(options.file)) {
+        Fail("not a WAV file: " + options.file);
+        return 1;
+    }
+    size_t first = Headless().messages.size();
+    SendWithFileAnswer(IDM_OBTAIN_SHAPE, options.file);
+    EndProgressLine();
+    if (FileFailureShownSince(first)) return 1;
+    bool updated = true;
+    for (size_t i = first; i < Headless().messages.size(); ++i)
+        if (Headless().messages[i].text.find("shape not updated") != std::string::npos) updated = false;
+    std::vector<SettingKey> keys;
+    for (SettingTarget target : {SETTING_PULSE_SHAPE, SETTING_SHAPE_POINT_USED})
+        for (int c = 0; c < 2; ++c) keys.push_back({target, c, 0});
+    PrintSettings(settings, dataSampleRate, keys);
+    if (!options.saveSettings.empty() && !SaveSettingsRecord(options.saveSettings)) return 1;
+    return updated ? 0 : 1;
+}
+
 int WriteDefaults(const std::string& path) {
     SetSettingsFilePath(path);
     if (!SaveSettingsFile(false)) {
@@ -343,12 +300,16 @@ int WriteDefaults(const std::string& path) {
 int RunBatch(const BatchOptions& options) {
     Headless().echoMessagesToStderr = true;
     if (options.command == BATCH_DEFAULTS) return WriteDefaults(options.file);
+    if (options.command == BATCH_SETTINGS_SHOW) return ShowSettings(options);
     if (!CheckPaths(options)) return 1;
     // Replays and analyses need no sound device: the sound system starts only when one is used.
     SetAudioValidationDeferred(true);
+    if (options.command == BATCH_SETTINGS_SET) return SetSettings(options);
     if (!StartProgram(nullptr)) return 1;
     if (IsStandardErrorTerminal()) replayProgressHandler = ShowReplayProgress;
-    if (!ApplySettings(options)) return 1;
+    // A value the dialogs refuse ends the run before anything runs, like a bad command line.
+    if (!ApplyBatchSettings(options)) return 2;
+    if (options.command == BATCH_SHAPE) return RunShape(options);
     if (!options.background.empty()) {
         if (!CheckReadable(options.background) || !OpenFile(IDM_LOAD_DATA, options.background)) return 1;
         SendCommand(WND_PULSES, IDM_SET_BACKGROUND);
