@@ -10,6 +10,7 @@
 #include "analysis/calibration_dialog.h"
 #include "analysis/roi.h"
 #include "analysis/selection.h"
+#include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "files/setting_values.h"
@@ -32,35 +33,18 @@ bool MessageShownSince(size_t first, const char* text) {
     return false;
 }
 
-// A channel field, switch or the comment through the "Data Acquisition and Analysis" dialog: show the
-// channel, type the value or set the switch, Apply, and show the previous selection again.
-void ApplyThroughDaq(const SettingAssignment& a) {
-    int kept = settings.channelSelection;
-    int shown = kept >= 3 ? 1 : 0;
-    bool switchChannel = a.key.target != SETTING_COMMENTS && a.key.channel != shown;
-    if (switchChannel) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, a.key.channel == 0 ? 0 : 3);
-    if (a.key.target == SETTING_CHANNEL_FIELD)
-        HeadlessTypeText(IDD_DAQ, IDC_DAQ_FIRST_EDIT + a.key.index, a.text);
-    else if (a.key.target == SETTING_COMMENTS)
-        HeadlessTypeText(IDD_DAQ, IDC_DAQ_COMMENTS, a.value);
-    else
-        HeadlessSetCheck(IDD_DAQ, IDC_DAQ_FIRST_CHECK + a.key.index, a.number != 0.0);
-    HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-    if (switchChannel) HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, kept);
-}
-
-bool ApplyDaqSetting(const SettingAssignment& a, std::string* error) {
-    SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-    if (!IsDialogOpen(IDD_DAQ)) return Refuse(error, "the Data Acquisition and Analysis dialog did not open");
-    bool ok = true;
-    if (a.key.target == SETTING_CHANNEL_SELECTION) {
-        HeadlessSelectComboItem(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, static_cast<int>(a.number));
-        ok = settings.channelSelection == static_cast<int>(a.number);
-    } else {
-        ApplyThroughDaq(a);
+// A channel field, switch, the selection or the comment by the rules of the "Data Acquisition and
+// Analysis" dialog's Apply, for this one field (so the other channel stays as it is).
+void ApplyDaqSetting(const SettingAssignment& a) {
+    switch (a.key.target) {
+        case SETTING_CHANNEL_FIELD:
+            // The number as the dialog reads the typed text.
+            ApplyDaqField(a.key.channel, a.key.index, ParseNumber(a.text.c_str(), static_cast<int>(a.text.size())));
+            break;
+        case SETTING_CHANNEL_OPTION: ApplyDaqSwitch(a.key.channel, a.key.index, a.number != 0.0); break;
+        case SETTING_CHANNEL_SELECTION: settings.channelSelection = static_cast<int8_t>(a.number); break;
+        default: StoreDaqComments(a.value.c_str()); break;
     }
-    HeadlessCloseDialog(IDD_DAQ);
-    return ok || Refuse(error, "not applied");
 }
 
 // An audio field through the "Audio Interface" dialog: select the list position and press OK; a
@@ -86,9 +70,9 @@ bool ApplyFilterSetting(const SettingAssignment& a) {
     SendCommand(WND_PULSES, IDM_ADVANCED_FILTER);
     int c = a.key.channel;
     if (a.key.target == SETTING_FILTER_ENABLE)
-        HeadlessSetCheck(IDD_ADVANCED_FILTER, IDC_FILTER_ENABLE_FIRST + 3 * c + a.key.index, a.number != 0.0);
+        HeadlessSetCheck(IDD_ADVANCED_FILTER, FilterEnableId(c, a.key.index), a.number != 0.0);
     else
-        HeadlessTypeText(IDD_ADVANCED_FILTER, IDC_FILTER_LIMIT_FIRST + 6 * c + a.key.index, a.text);
+        HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(c, a.key.index / 2, a.key.index % 2), a.text);
     HeadlessPressButton(IDD_ADVANCED_FILTER, IDC_FILTER_APPLY);
     HeadlessCloseDialog(IDD_ADVANCED_FILTER);
     return true;
@@ -99,7 +83,6 @@ bool ApplyFilterSetting(const SettingAssignment& a) {
 bool ApplyCalibrationSetting(const SettingAssignment& a, std::string* error) {
     SendCommand(WND_PULSES, IDM_CALIBRATION);
     int c = a.key.channel;
-    int shift = c * IDC_CALIBRATION_RIGHT_SHIFT;
     if (a.key.target == SETTING_CALIBRATION) {
         // The rows as given, then empty rows: the texts are typed as a user types them.
         std::vector<std::string> values;
@@ -115,9 +98,9 @@ bool ApplyCalibrationSetting(const SettingAssignment& a, std::string* error) {
                 HeadlessTypeText(IDD_CALIBRATION, CalibrationEditId(c, r, f), i < values.size() ? values[i] : "0");
             }
     } else if (a.key.target == SETTING_QUANTITY_UNITS) {
-        HeadlessTypeText(IDD_CALIBRATION, IDC_CALIBRATION_UNITS_LEFT + shift, a.value);
+        HeadlessTypeText(IDD_CALIBRATION, CalibrationChannelId(IDC_CALIBRATION_UNITS_LEFT, c), a.value);
     } else {
-        HeadlessSelectComboItem(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT + shift, static_cast<int>(a.number));
+        HeadlessSelectComboItem(IDD_CALIBRATION, CalibrationChannelId(IDC_CALIBRATION_MODE_LEFT, c), static_cast<int>(a.number));
     }
     size_t first = Headless().messages.size();
     HeadlessPressButton(IDD_CALIBRATION, IDC_CALIBRATION_APPLY);
@@ -165,7 +148,7 @@ bool ApplySettingAssignment(const SettingAssignment& a, std::string* error) {
         case SETTING_CHANNEL_FIELD:
         case SETTING_CHANNEL_OPTION:
         case SETTING_CHANNEL_SELECTION:
-        case SETTING_COMMENTS: return ApplyDaqSetting(a, error);
+        case SETTING_COMMENTS: ApplyDaqSetting(a); return true;
         case SETTING_FILTER_ENABLE:
         case SETTING_FILTER_LIMIT: return ApplyFilterSetting(a);
         case SETTING_CALIBRATION:

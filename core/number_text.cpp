@@ -131,11 +131,17 @@ double ParseNumber(const char* text, int maxLength) {
     return value;
 }
 
-double ReadDialogNumber(int dialog, int control, double minimum, double maximum) {
-    GetDialogItemText(dialog, control, textBuffer, TEXT_BUFFER_SIZE);
-    double parsed = ParseNumber(textBuffer, TEXT_BUFFER_SIZE);
+namespace {
+// A number read from a dialog within its limits (NaN gives the minimum).
+double ClampRead(double parsed, double minimum, double maximum) {
     double result = parsed >= minimum ? parsed : minimum;
     return result > maximum ? maximum : result;
+}
+}  // namespace
+
+double ReadDialogNumber(int dialog, int control, double minimum, double maximum) {
+    GetDialogItemText(dialog, control, textBuffer, TEXT_BUFFER_SIZE);
+    return ClampRead(ParseNumber(textBuffer, TEXT_BUFFER_SIZE), minimum, maximum);
 }
 
 void WriteDialogNumber(int dialog, int control, double value, uint32_t decimals) {
@@ -143,6 +149,12 @@ void WriteDialogNumber(int dialog, int control, double value, uint32_t decimals)
     int d = decimals > 20 ? 20 : static_cast<int>(decimals);
     FormatNumber(value, d, 25, text, true);
     SetDialogItemText(dialog, control, text);
+}
+
+double ShownDialogNumber(double value, uint32_t decimals, double minimum, double maximum) {
+    char text[32];
+    int length = FormatNumber(value, decimals > 20 ? 20 : static_cast<int>(decimals), 25, text, true);
+    return ClampRead(ParseNumber(text, length), minimum, maximum);
 }
 
 int AppendBounded(char* destination, const char* source, int destinationLength, int sourceLength,

@@ -22,6 +22,10 @@ double ReadDialogNumber(int dialog, int control, double minimum, double maximum)
 // Writes a number into a dialog control (25 characters at most, trailing zeros trimmed).
 void WriteDialogNumber(int dialog, int control, double value, uint32_t decimals);
 
+// The number a dialog edit holds after WriteDialogNumber and ReadDialogNumber: value with `decimals`
+// decimals, read back and clamped to [minimum, maximum].
+double ShownDialogNumber(double value, uint32_t decimals, double minimum, double maximum);
+
 // Keeps the first characters of destination (up to destinationLength, its terminator or capacity) and
 // appends source (up to sourceLength or its terminator) without exceeding capacity characters.
 int AppendBounded(char* destination, const char* source, int destinationLength, int sourceLength,

@@ -169,16 +169,18 @@ void QuantizeSettings(bool rateChanged) {
     for (int c = 0; c < 2; ++c) {
         ChannelSettings& channel = settings.channel[c];
         double sign = channel.minHeight < 0 ? -1.0 : 1.0;
-        for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
-            double value = ChannelFieldRef(channel, k);
-            if (!(value >= fieldMinimum[k])) value = fieldMinimum[k];
-            if (value > fieldMaximum[k]) value = fieldMaximum[k];
-            double scaled = value * fieldScale[k] + (k == FIELD_MIN_HEIGHT ? sign * 0.5 : 0.5);
-            int64_t n = TruncateToInt64(scaled);
-            workingParameters[c][k] = n;
-            ChannelFieldRef(channel, k) = static_cast<double>(n) / fieldScale[k];
-        }
+        for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k)
+            ChannelFieldRef(channel, k) = QuantizeChannelField(c, k, ChannelFieldRef(channel, k), sign);
     }
+}
+
+double QuantizeChannelField(int c, int k, double value, double sign) {
+    if (!(value >= fieldMinimum[k])) value = fieldMinimum[k];
+    if (value > fieldMaximum[k]) value = fieldMaximum[k];
+    double scaled = value * fieldScale[k] + (k == FIELD_MIN_HEIGHT ? sign * 0.5 : 0.5);
+    int64_t n = TruncateToInt64(scaled);
+    workingParameters[c][k] = n;
+    return static_cast<double>(n) / fieldScale[k];
 }
 
 namespace {

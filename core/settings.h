@@ -199,6 +199,11 @@ void SanitizeSettings(SettingsRecord& record);
 // Clamps and snaps both channels' parameters to their grid and fills workingParameters.
 void QuantizeSettings(bool rateChanged);
 
+// One field of QuantizeSettings: clamps `value` to field k's limits, rounds it to the nearest step of
+// its grid (halves away from zero; `sign` is the pulse polarity, the sign minHeight had before
+// clamping), stores the working value in workingParameters[c][k] and returns the value on the grid.
+double QuantizeChannelField(int c, int k, double value, double sign);
+
 // Reads the default settings file (ask false) or a file chosen in the open dialog (ask true). A
 // chosen file that cannot be read or has the wrong size is reported with SETTINGS_NOT_READ_MESSAGE.
 bool LoadSettingsFile(bool ask);

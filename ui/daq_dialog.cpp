@@ -1,6 +1,7 @@
 // The "Data Acquisition and Analysis" dialog procedure and the settings-file commands.
 #include "ui/daq_dialog.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "acquisition/audio_interface.h"
@@ -37,8 +38,9 @@ void ShowAndTakeBack(int dialog, int b) {
     }
 }
 
-void Reapply(int dialog, int b) {
-    ShowAndTakeBack(dialog, b);
+// The steps of every Apply after the values are taken: both channels share the acquisition time, the
+// pulse store follows the maximum pulse counts, the calibrations and every histogram are rebuilt.
+void FinishApply(int b) {
     settings.channel[1 - b].acquisitionTime = settings.channel[b].acquisitionTime;
     AllocatePulseStore(false, true);
     SetUpCalibration(0);
@@ -46,29 +48,25 @@ void Reapply(int dialog, int b) {
     RecomputeAll(false);
 }
 
+void Reapply(int dialog, int b) {
+    ShowAndTakeBack(dialog, b);
+    FinishApply(b);
+}
+
 void Apply(int dialog, int b) {
     ChannelSettings& channel = settings.channel[b];
     for (int k = 0; k < CHANNEL_FIELD_COUNT; ++k) {
-        int id = DaqEditId(k);
-        if (k == FIELD_RATE_BIN_SIZE) {
-            // A rate bin always spans a whole number of counts per time step.
-            double minimum = 1.0 / channel.timeStep;
-            fieldMinimum[FIELD_RATE_BIN_SIZE] = minimum;
-            double value = ReadDialogNumber(dialog, id, minimum, fieldMaximum[k]);
-            double ratio = value / minimum;
-            int32_t multiple = ratio >= 2147483647.0 ? 2147483647 : (ratio >= 1.0 ? static_cast<int32_t>(ratio) : 1);
-            channel.rateBinSize = multiple * minimum;
-        } else {
-            ChannelFieldRef(channel, k) = ReadDialogNumber(dialog, id, fieldMinimum[k], fieldMaximum[k]);
-        }
+        // Read without limits (NaN still gives the lowest value), then limited by the rules of Apply.
+        double typed = ReadDialogNumber(dialog, DaqEditId(k), -HUGE_VAL, HUGE_VAL);
+        ChannelFieldRef(channel, k) = ClampDaqField(b, k, typed);
     }
     QuantizeSettings(false);
     for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
         ChannelOptionRef(settings.options[b], k) = IsDialogButtonChecked(dialog, DaqCheckId(k)) ? 1 : 0;
-    char comment[COMMENT_CAPACITY];
+    // Zeroed first: the bytes after the comment's end go into settings and data files.
+    char comment[COMMENT_CAPACITY] = {};
     GetDialogItemText(dialog, IDC_DAQ_COMMENTS, comment, COMMENT_CAPACITY);
-    std::memcpy(settings.comments, comment, COMMENT_CAPACITY);
-    settings.comments[COMMENT_MAX_LENGTH] = '\0';
+    StoreDaqComments(comment);
     Reapply(dialog, b);
 }
 
@@ -116,6 +114,42 @@ bool DaqDialogProcedure(int dialog, DialogEvent event, int control) {
         default:
             return false;
     }
+}
+
+double ClampDaqField(int b, int k, double typed) {
+    double minimum = fieldMinimum[k];
+    if (k == FIELD_RATE_BIN_SIZE) {
+        // A rate bin always spans a whole number of counts per time step.
+        minimum = 1.0 / settings.channel[b].timeStep;
+        fieldMinimum[FIELD_RATE_BIN_SIZE] = minimum;
+    }
+    double value = typed >= minimum ? typed : minimum;
+    if (value > fieldMaximum[k]) value = fieldMaximum[k];
+    if (k != FIELD_RATE_BIN_SIZE) return value;
+    double ratio = value / minimum;
+    int32_t multiple = ratio >= 2147483647.0 ? 2147483647 : (ratio >= 1.0 ? static_cast<int32_t>(ratio) : 1);
+    return multiple * minimum;
+}
+
+void ApplyDaqField(int b, int k, double typed) {
+    double value = ClampDaqField(b, k, typed);
+    double sign = (k == FIELD_MIN_HEIGHT ? value : settings.channel[b].minHeight) < 0 ? -1.0 : 1.0;
+    value = QuantizeChannelField(b, k, value, sign);
+    ChannelFieldRef(settings.channel[b], k) =
+        ShownDialogNumber(value, static_cast<uint32_t>(fieldDecimals[k]), fieldMinimum[k], fieldMaximum[k]);
+    FinishApply(b);
+}
+
+void ApplyDaqSwitch(int b, int k, bool on) {
+    ChannelOptionRef(settings.options[b], k) = on ? 1 : 0;
+    FinishApply(b);
+}
+
+void StoreDaqComments(const char* text) {
+    size_t length = 0;
+    while (length < COMMENT_MAX_LENGTH && text[length] != '\0') ++length;
+    std::memset(settings.comments, 0, COMMENT_CAPACITY);
+    std::memcpy(settings.comments, text, length);
 }
 
 void OpenDaqDialog() {

@@ -1,11 +1,15 @@
-// The NAME=VALUE parser of the batch tool: names of every kind, and values refused by kind.
+// The NAME=VALUE parser of the batch tool: names of every kind, values refused by kind, and the
+// printed values that read back to the same field.
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/settings.h"
 #include "files/setting_names.h"
+#include "files/setting_values.h"
 
 namespace {
 bool Parse(const std::string& text, SettingAssignment* a) { return ParseSettingAssignment(text.data(), text.size(), a); }
@@ -65,5 +69,57 @@ TEST(SettingNamesTest, MalformedAssignmentsAreRefused) {
     EXPECT_EQ(a.number, 3.0);
     const char withZero[] = "left.sFold=3\0" "4";
     EXPECT_FALSE(ParseSettingAssignment(withZero, 14, &a));
+}
+}  // namespace
+
+namespace {
+// Every printed line names its own field and, read back, leaves the record as it is.
+TEST(SettingNamesTest, EveryPrintedLineReadsBackToItsFieldUnchanged) {
+    SettingsRecord record;
+    SetDefaultSettings(record);
+    std::strcpy(record.comments, "Line \"one\"\r\n\tback\\slash \xB5");
+    record.calibration[0][14] = {10.5, 0.25, 100};
+    record.roi[1][7] = {100, 120, 10.000000001, 12.5, 11.25, 0.75, 1234, 567.5};
+    record.filterLimits[0][FILTER_WIDTH_MAX] = 33.3;
+    std::vector<SettingKey> keys = SettingKeysInRecordOrder(record);
+    // 10 audio fields, 2 x 14 fields, 2 x 11 switches, the selection, 6 filter switches, the comment,
+    // 7 x 6 window parts, 12 limits, 2 x 5 shape and calibration fields, one region.
+    EXPECT_EQ(keys.size(), 10u + 28 + 22 + 1 + 6 + 1 + 42 + 12 + 10 + 1);
+    std::set<std::string> names;
+    for (const SettingKey& key : keys) {
+        std::string line = SettingName(key) + "=" + FormatSettingValue(record, key, 44100);
+        EXPECT_TRUE(names.insert(SettingName(key)).second) << line;
+        SettingAssignment a;
+        std::string error;
+        ASSERT_TRUE(ParseSettingAssignment(line.data(), line.size(), &a, &error)) << line << ": " << error;
+        EXPECT_EQ(a.key.target, key.target) << line;
+        EXPECT_EQ(a.key.channel, key.channel) << line;
+        EXPECT_EQ(a.key.index, key.index) << line;
+        EXPECT_TRUE(SettingUnchanged(record, a, 44100)) << line;
+    }
+    EXPECT_EQ(FormatSettingValue(record, {SETTING_COMMENTS, 0, 0}, 44100),
+              "\"Line \\\"one\\\"\\r\\n\\tback\\\\slash \\xB5\"");
+    EXPECT_EQ(FormatSettingValue(record, {SETTING_CALIBRATION, 0, 0}, 44100), "10.5:0.25:100,23:1:662");
+    EXPECT_EQ(FormatSettingValue(record, {SETTING_ROI, 1, 7}, 44100), "100:120:10.000000001:12.5:11.25:0.75:1234:567.5");
+}
+
+TEST(SettingNamesTest, TextsListsAndRegionsAreCheckedByKind) {
+    SettingAssignment a;
+    ASSERT_TRUE(Parse("comments=\xC2\xB5s \xE2\x82\xAC", &a));  // UTF-8 from a terminal
+    EXPECT_EQ(a.value, "\xB5s \x80");
+    ASSERT_TRUE(Parse("comments=\"a\\x41\\\"\"", &a));
+    EXPECT_EQ(a.value, "aA\"");
+    ASSERT_TRUE(Parse("right.calibration=1:2:3,4:5:6", &a));
+    EXPECT_EQ(a.numbers, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(Parse("window6.normalPosition=-1,2,-3,4", &a));
+    EXPECT_EQ(a.numbers, (std::vector<double>{-1, 2, -3, 4}));
+    std::string seventeenRows = "left.calibration=1:1:1";
+    for (int i = 0; i < 16; ++i) seventeenRows += ",1:1:1";
+    for (const std::string& text :
+         {std::string("window0.normalPosition=1,2,3"), std::string("window0.flags=-1"), std::string("left.pulseShape=1,2"),
+          std::string("left.roi32=1:2:0:0:0:0:0:0"), std::string("left.roi1=-1:5:0:0:0:0:0:0"), seventeenRows,
+          std::string("right.calibration=1:2:x"), std::string("comments=\"a\\q\""), std::string("comments=\"a\\x00\""),
+          std::string("comments=\"a\"b"), std::string("left.quantityUnits=\xF0\x9F\x98\x80")})
+        EXPECT_FALSE(Parse(text, &a)) << text;
 }
 }  // namespace
