@@ -268,13 +268,16 @@ int RunCapture(const BatchOptions& options) {
 // NAME=VALUE lines and, with --save-settings, written with the settings.
 int RunShape(const BatchOptions& options) {
     if (!CheckReadable(options.file)) return 1;
-    if (!StartsWithRiff(options.file)) {
+    size_t first = Headless().messages.size();
+    openWavOnly = true;
+    openRefusedNotWav = false;
+    SendWithFileAnswer(IDM_OBTAIN_SHAPE, options.file);
+    openWavOnly = false;
+    EndProgressLine();
+    if (openRefusedNotWav) {
         Fail("not a WAV file: " + options.file);
         return 1;
     }
-    size_t first = Headless().messages.size();
-    SendWithFileAnswer(IDM_OBTAIN_SHAPE, options.file);
-    EndProgressLine();
     if (FileFailureShownSince(first)) return 1;
     bool updated = true;
     for (size_t i = first; i < Headless().messages.size(); ++i)
