@@ -15,7 +15,9 @@ constexpr double DEMO_THRESHOLD = 3.0;  // arb.u: above the noise and the unders
 // Where the 662 keV line of the default generator lands in the pulse-height histogram (arb.u).
 constexpr double PHOTOPEAK_HEIGHT = 51.5;
 constexpr double PHOTOPEAK_SD = 1.6;
-constexpr int WINDOW_WIDTH = 640, WINDOW_HEIGHT = 240;
+// Wide enough for the longest legend (the height window with the cursor in the region); the grid of
+// two columns and four rows fits a screen of 1600 x 1000 pixels.
+constexpr int WINDOW_WIDTH = 800, WINDOW_HEIGHT = 250;
 
 SettingsRecord DemoSettings() {
     SettingsRecord record;
