@@ -166,6 +166,38 @@ TEST_F(DataFileTest, OpenTakesTheSettingsAndLoadDataOnlyCapacitiesAndChannels) {
     EXPECT_EQ(Headless().windows[6].title, "Audio Input");
 }
 
+// The history of the header, at the boundaries of each version range: kind, where the records
+// begin and the size the file must have for one left and two right records.
+TEST(DataFileLayoutTest, VersionsAndMagicsAtTheirBoundaries) {
+    struct Case {
+        const char* magic;
+        uint32_t version;
+        DataFileKind kind;
+        uint32_t recordOffset;
+    };
+    const Case cases[] = {
+        {"PULS", 25, DATA_FILE_CURRENT, 7216}, {"PULS", 24, DATA_FILE_RATED, 7216},
+        {"PULS", 20, DATA_FILE_RATED, 7216},   {"PULS", 19, DATA_FILE_OLD, 7216},
+        {"PULS", 26, DATA_FILE_OLD, 7216},     {"PULS", 0, DATA_FILE_OLD, VERSION_0_HEADER_SIZE},
+        {"Puls", 25, DATA_FILE_OLD, OLD_PULS_HEADER_SIZE}, {"PULX", 25, DATA_FILE_UNKNOWN, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.magic) + " " + std::to_string(c.version));
+        DataFileHeader header{};
+        std::memcpy(header.magic, c.magic, 4);
+        header.version = c.version;
+        header.headerSize = 7216;
+        header.leftCount = 1;
+        header.rightCount = 2;
+        DataFileLayout layout = DescribeDataFile(header);
+        EXPECT_EQ(layout.kind, c.kind);
+        EXPECT_EQ(layout.recordOffset, c.recordOffset);
+        if (c.kind != DATA_FILE_UNKNOWN) {
+            EXPECT_EQ(layout.expectedSize, c.recordOffset + 3 * PULSE_RECORD_SIZE);
+        }
+    }
+}
+
 TEST_F(DataFileTest, SampleRateComesFromTheReservedFieldWhenPlausible) {
     DataFileRecipe recipe;
     recipe.left = MakeRecords(3, 8);
