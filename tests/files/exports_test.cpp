@@ -157,11 +157,14 @@ TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
     EXPECT_EQ(columns[1], "0.9");
     EXPECT_EQ(columns[4], "10");
 
-    // One left pulse has a partner: heights in arb.u and the delay of the pulse centres in us.
+    // One left pulse has a partner: heights in arb.u (with the distortion correction) and the delay
+    // of the pulse centres in us.
     settings.channelSelection = 3;
+    Pulse(0, 0).distortion = 1u << 31;  // half the full distortion scale
+    settings.channel[0].correction = 20;
     std::string pairs = Export(IDM_EXPORT_COINCIDENT);
     std::string expected = "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n" +
-                           Trimmed((BIN * 5 + 7) * 100.0 / 2147483647.0, 5) + "\t" +
+                           Trimmed((BIN * 5 + 7) * 1.1 * 100.0 / 2147483647.0, 5) + "\t" +
                            Trimmed(BIN * 20 * 100.0 / 2147483647.0, 5) + "\t" + Trimmed((1009 - 1002) / 0.048, 5) +
                            "\r\n";
     EXPECT_EQ(pairs, expected);

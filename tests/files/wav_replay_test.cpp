@@ -61,6 +61,24 @@ TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
     EXPECT_EQ(dataSampleRate, 96000u);
     EXPECT_EQ(pulseCount[1], 0u);
     ExpectStoreMatches(reference);
+
+    // The same train widened to 24- and 32-bit samples (the 16-bit value in the top bytes).
+    std::vector<int16_t> train = PulseTrain(2, 20000, RandomPulses(2, 20000, 10, 3));
+    for (uint16_t width : {3, 4}) {
+        SCOPED_TRACE(width);
+        WavRecipe wide;
+        wide.bytesPerSample = width;
+        for (int16_t sample : train) {
+            wide.samples.insert(wide.samples.end(), width - 2, 0);
+            wide.samples.push_back(static_cast<uint8_t>(sample & 0xFF));
+            wide.samples.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
+        }
+        reference = ReferenceThresholdDetect(wide.samples, 2, width, DEFAULT_THRESHOLD);
+        ASSERT_GE(reference.channel[0].size(), 10u);
+        OpenWith(IDM_OPEN, MakeFile("wide.wav", WavBytes(wide)));
+        EXPECT_EQ(FormatErrors(), 0);
+        ExpectStoreMatches(reference);
+    }
 }
 
 TEST_F(WavReplayTest, AnOpenFilterDialogFollowsTheDataSampleRateOfEachLoadedFile) {
