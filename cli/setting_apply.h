@@ -1,7 +1,9 @@
-// Settings by name applied to the running program as a user would make them: each field through the
-// dialog that edits it (its Apply with the dialog's clamping, unit conversion and messages), the
-// fields no dialog edits (window placements, the pulse shape and regions as stored) straight into the
-// record; regions of interest from heights or calibrated values as the height window makes them.
+// Settings by name applied to the running program by the rules of the dialog that edits each field:
+// "Data Acquisition and Analysis" fields by its Apply rules for that one field (shared with the
+// dialog), filter limits, calibration and audio fields through their dialogs (Apply or OK, with their
+// clamping, unit conversion and messages); the fields no dialog edits (window placements, the pulse
+// shape and regions as stored) straight into the record; regions of interest from heights or
+// calibrated values as the height window makes them.
 #pragma once
 #include <string>
 
