@@ -11,16 +11,15 @@
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
-#include "analysis/histograms.h"
-#include "analysis/series.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/upcalls.h"
+#include "core/view_state.h"
 #include "platform/audio.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr uint32_t BUFFER_SLACK = 4;
@@ -73,7 +72,7 @@ void CommonStart(bool shape) {
     if (shape) SetShapeTitles();
 
     UpdateMenuState();
-    RecomputeAll(false);
+    RefreshPlotWindows(false);
 
     AudioOpenInput(static_cast<int>(settings.inputDevice), inputWaveFormat);
     bufferLength = HalfSecondBytes(inputWaveFormat);
@@ -127,9 +126,10 @@ void OnInputBufferFilled(int index) {
     // Buffers handed back by a reset are neither examined nor taken as the device delivering again.
     if (!(runState & RS_ACQUIRING) || stopping) return;
     runState &= ~RS_RESTART_UNCONFIRMED;
-    DetectPulses(BufferData(currentBuffer), bufferLength);
+    // A pass that reaches a limit is followed by Stop, issued here once the pass has returned.
+    if (DetectPulses(BufferData(currentBuffer), bufferLength)) SendCommand(WND_PULSES, IDM_STOP);
     FollowNewestData();
-    if (!(runState & RS_LIMIT_REACHED)) RecomputeAll(true);
+    if (!(runState & RS_LIMIT_REACHED)) RefreshPlotWindows(true);
     if (runState & RS_ACQUIRING) {
         AudioQueueInputBuffer(currentBuffer, BufferData(currentBuffer), bufferLength);
         StartTimer(TIMER_WATCHDOG, WATCHDOG_MS);
@@ -146,7 +146,7 @@ void StopAcquisition() {
     UpdateMenuState();
     if ((runState & RS_FOLLOW_LATEST) && dataLength[WND_RATE_TIME] > 0)
         viewState[WND_RATE_TIME].cursorBin = static_cast<int32_t>(dataLength[WND_RATE_TIME] - 1);
-    RecomputeAll(false);
+    RefreshPlotWindows(false);
 
     if (runState & RS_SHAPE_ACQUISITION) {
         runState &= ~RS_SHAPE_ACQUISITION;

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "acquisition/audio_interface.h"
+#include "acquisition/pulse_selection.h"
 #include "acquisition/pulse_store.h"
-#include "analysis/selection.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/audio.h"
@@ -30,6 +30,9 @@ bool tonesDue = false;
 uint8_t outputBlocks[BLOCK_COUNT][BLOCK_SIZE];
 uint32_t blockLength = 0;
 int32_t currentOutputBlock = 0;
+// The device and format the open output was opened with.
+uint32_t openOutputDevice = 0;
+WaveFormat openOutputFormat{};
 
 // Speaker masks of the channel codes "Left", "Right", "Left & Right".
 uint32_t ChannelMask(uint32_t code) { return code <= 2 ? code + 1 : 1; }
@@ -91,6 +94,17 @@ void BuildClickTones() {
     tonesDue = true;
 }
 
+void RenewAudioFormats() {
+    RequestAudioValidation();
+    BuildClickTones();
+    if (!(runState & RS_SOUND_ON)) return;
+    if (openOutputDevice == settings.outputDevice &&
+        std::memcmp(&openOutputFormat, &outputWaveFormat, sizeof(WaveFormat)) == 0)
+        return;
+    CloseClickOutput();
+    ToggleSound();
+}
+
 void ToggleSound() {
     if (runState & RS_SOUND_ON) {
         CloseClickOutput();
@@ -104,6 +118,8 @@ void ToggleSound() {
             UpdateMenuState();
             return;
         }
+        openOutputDevice = settings.outputDevice;
+        openOutputFormat = outputWaveFormat;
         blockLength = HalfSecondBytes(outputWaveFormat);
         for (auto& block : outputBlocks) std::memset(block, 0, blockLength);
         AudioWriteOutput(0, outputBlocks[0], blockLength);

@@ -8,8 +8,13 @@ extern int32_t clickDensity;
 // Semitones added to every click's tone (0 to 98).
 extern int32_t pitchOffset;
 
-// Sets the tone table to the current output rate (its samples are computed at their first use).
+// Fills the tone table for the current output rate.
 void BuildClickTones();
+
+// After the audio settings may have changed (start-up, Load Settings, a data file, the Audio Interface
+// dialog): rebuilds both formats and asks for the device checks (RequestAudioValidation), sets the
+// tone table to the new output rate, and reopens an open output whose device or format changed.
+void RenewAudioFormats();
 
 // Sound On/Off: opens the output when it is closed, else closes it; then updates the menu. An output
 // device that cannot be opened leaves the sound off and shows SOUND_OUTPUT_FAILED_MESSAGE.

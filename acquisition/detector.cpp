@@ -15,7 +15,6 @@
 #include "acquisition/sample_vectors.h"
 #include "core/run_state.h"
 #include "core/settings.h"
-#include "ui/commands.h"
 
 static_assert(std::endian::native == std::endian::little, "samples are read as little-endian words");
 
@@ -456,8 +455,8 @@ void RunSamplesOfWidth(Pass& pass) {
 }
 }  // namespace
 
-void DetectPulses(const uint8_t* block, uint32_t byteCount) {
-    if (runState & RS_LIMIT_REACHED) return;
+bool DetectPulses(const uint8_t* block, uint32_t byteCount) {
+    if (runState & RS_LIMIT_REACHED) return false;
     // Every pass marks where its new pulses begin, also for a channel the block does not carry.
     bufferFirstPulse[0] = pulseCount[0];
     bufferFirstPulse[1] = pulseCount[1];
@@ -472,7 +471,7 @@ void DetectPulses(const uint8_t* block, uint32_t byteCount) {
         pass.b = pass.n ? inputWaveFormat.blockAlign / pass.n : 0;
         first = settings.inputChannels == 1 ? 1 : 0;
     }
-    if ((pass.n != 1 && pass.n != 2) || pass.b < 2 || pass.b > 4 || (!block && byteCount)) return;
+    if ((pass.n != 1 && pass.n != 2) || pass.b < 2 || pass.b > 4 || (!block && byteCount)) return false;
     pass.bytes = block;
     pass.samples = byteCount / static_cast<uint32_t>(pass.b);
     pass.slotChannel[0] = first;
@@ -508,7 +507,7 @@ void DetectPulses(const uint8_t* block, uint32_t byteCount) {
     }
     if (runState & RS_SOUND_ON) MixClicks(clockAtStart, static_cast<uint32_t>(pass.samples));
     acquisitionSeconds = dataSampleRate ? static_cast<double>(sampleClock) / static_cast<double>(dataSampleRate) : 0.0;
-    if (runState & RS_LIMIT_REACHED) SendCommand(WND_PULSES, IDM_STOP);
+    return (runState & RS_LIMIT_REACHED) != 0;
 }
 
 void SetReplayFormat(uint16_t channels, uint16_t blockAlign) {

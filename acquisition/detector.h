@@ -11,7 +11,8 @@
 //   SetReplayFormat and the first sample is the left channel. Other layouts than 1 or 2 channels of
 //   2 to 4 bytes are not detected (the pass does nothing).
 // - While RS_LIMIT_REACHED is set a pass does nothing. A pass that reaches the acquisition time or
-//   the maximum-pulse limit sets the bit, ignores the rest of the block and sends Stop to window 0.
+//   the maximum-pulse limit sets the bit, ignores the rest of the block and returns true; its caller
+//   (the capture controller, the WAV replay) then stops the capture. The detector issues no command.
 // - Pulses still open at the end of a pass stay open (RS_PULSE_OPEN_LEFT/RIGHT) and continue in the
 //   next block. Start and Continue call DropOpenPulses and ResetShapeHistory before capturing.
 #pragma once
@@ -35,8 +36,8 @@ extern double inputSnapshot[2][INPUT_RING_LENGTH];
 // The snapshot shows, per channel, 128 values from ring position (snapshotTrigger - 64) mod 128 on.
 extern int32_t snapshotTrigger;
 
-// Runs the detector over one block of interleaved samples.
-void DetectPulses(const uint8_t* block, uint32_t byteCount);
+// Runs the detector over one block of interleaved samples. True when this pass reached a limit.
+bool DetectPulses(const uint8_t* block, uint32_t byteCount);
 
 // Sample layout of a replayed file: its channel count and block alignment (bytes per frame).
 void SetReplayFormat(uint16_t channels, uint16_t blockAlign);

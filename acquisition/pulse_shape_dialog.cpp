@@ -6,10 +6,10 @@
 #include <string>
 
 #include "acquisition/pulse_shape.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
-#include "ui/commands.h"
 
 static_assert(SHAPE_DIALOG_POINTS == SHAPE_POINTS, "the dialog shows every template point");
 

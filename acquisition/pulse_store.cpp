@@ -5,13 +5,13 @@
 #include <cstring>
 #include <new>
 
-#include "analysis/series.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/upcalls.h"
+#include "core/view_state.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
-#include "ui/view_state.h"
 
 PulseRecord* pulseStore = nullptr;
 uint32_t storeSize = 0;
@@ -103,8 +103,7 @@ bool AllocatePulseStore(bool force, bool askAndClear) {
 }
 
 void ClearAcquisition() {
-    ClearSeriesForNewAcquisition();
-    for (int w = 1; w <= 5; ++w) viewState[w].cursorBin = 0;
+    ForgetPlotWindowData();
     sampleClock = 0;
     pulseCount[0] = pulseCount[1] = 0;
     // Also the marks and the seconds derived from the old data, so that nothing reads them as new.

@@ -7,10 +7,10 @@
 
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
-#include "ui/commands.h"
 
 namespace {
 constexpr const char* MODE_TEXTS[3] = {"Fit slope", "Fit linear", "Interpolate"};

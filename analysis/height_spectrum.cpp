@@ -9,9 +9,9 @@
 #include "analysis/histograms.h"
 #include "analysis/selection.h"
 #include "analysis/series.h"
+#include "core/ids.h"
 #include "core/run_state.h"
 #include "core/settings.h"
-#include "ui/commands.h"
 
 double heightCounts[HEIGHT_BINS];
 double backgroundSpectrum[2][HEIGHT_BINS];

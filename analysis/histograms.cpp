@@ -10,11 +10,11 @@
 #include "analysis/height_spectrum.h"
 #include "analysis/selection.h"
 #include "analysis/series.h"
+#include "core/ids.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/upcalls.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
-#include "ui/navigation.h"
 
 namespace {
 constexpr int64_t LAST_BIN = HISTOGRAM_LENGTH - 1;

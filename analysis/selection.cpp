@@ -1,38 +1,13 @@
-// The pulse selection predicate and the "Advanced Pulse Filter" dialog procedure.
+// The "Advanced Pulse Filter" dialog procedure.
 #include "analysis/selection.h"
 
 #include "analysis/histograms.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
-#include "ui/commands.h"
 
 namespace {
-// Filter quantities, in the order of filterEnable and of the limit pairs in filterLimits.
-constexpr int QUANTITY_HEIGHT = 0;
-constexpr int QUANTITY_DISTORTION = 1;
-constexpr int QUANTITY_WIDTH = 2;
-constexpr int QUANTITY_COUNT = 3;
-
-bool InLimits(double value, const double* limits, int quantity) {
-    return limits[2 * quantity] <= value && value <= limits[2 * quantity + 1];
-}
-
-// Each enabled test of the channel's advanced filter (height, distortion, width) must hold, both
-// bounds inclusive.
-bool PassesLimits(int channel, const PulseRecord& pulse) {
-    const uint8_t* enable = settings.filterEnable[channel];
-    const double* limits = settings.filterLimits[channel];
-    if (enable[QUANTITY_HEIGHT] && !InLimits(static_cast<double>(pulse.height), limits, QUANTITY_HEIGHT))
-        return false;
-    if (enable[QUANTITY_DISTORTION] &&
-        !InLimits(static_cast<double>(pulse.distortion), limits, QUANTITY_DISTORTION))
-        return false;
-    if (enable[QUANTITY_WIDTH] && !InLimits(static_cast<double>(pulse.width), limits, QUANTITY_WIDTH))
-        return false;
-    return true;
-}
-
 double QuantityScale(int quantity) {
     switch (quantity) {
         case QUANTITY_HEIGHT:
@@ -94,17 +69,6 @@ void ApplyFilterDialog(int dialog) {
 }
 }  // namespace
 
-int AnalysedChannel() {
-    return settings.channelSelection >= 3 ? 1 : 0;
-}
-
-bool PassesAdvancedFilters(int channel, const PulseRecord& pulse, bool coincidence) {
-    if (!PassesLimits(channel, pulse)) return false;
-    if (!coincidence) return true;
-    if (!HasPartner(channel, pulse)) return false;
-    int other = 1 - channel;
-    return PassesLimits(other, Pulse(other, pulse.partner));
-}
 
 double FilterWidthScale() {
     return static_cast<double>(dataSampleRate) * 0.000001;

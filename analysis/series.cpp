@@ -16,7 +16,6 @@ double displayMax[SERIES_COUNT] = {DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY
                                    DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR};
 double rawMax[SERIES_COUNT] = {DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR,
                                DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR, DISPLAY_MAX_FLOOR};
-int64_t dataLength[7] = {};
 const int32_t extraUnits[7] = {2, 2, 2, 4, 2, 16, 0};
 int64_t entryCount[SERIES_COUNT] = {};
 int32_t intervalPeakBin = 0;

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "core/view_state.h"
+
 constexpr int SERIES_RATE_TIME = 0;
 constexpr int SERIES_RATE_HIST = 1;
 constexpr int SERIES_INTERVAL = 2;
@@ -21,8 +23,7 @@ extern int64_t seriesLength[SERIES_COUNT];
 extern double displayMax[SERIES_COUNT];
 extern double rawMax[SERIES_COUNT];
 
-// Per plot window 0-5: positions holding data, and positions shown beyond them.
-extern int64_t dataLength[7];
+// Per plot window 0-5: positions shown beyond the data (dataLength, core/view_state.h).
 extern const int32_t extraUnits[7];
 
 extern int64_t entryCount[SERIES_COUNT];  // entries 1-4 used

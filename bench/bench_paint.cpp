@@ -10,10 +10,10 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "ui/commands.h"
 #include "ui/program_state.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr int64_t TIME_SPAN = 100000000;  // samples covered by the pulses, whatever their number

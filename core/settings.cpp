@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "acquisition/audio_interface.h"
 #include "core/run_state.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -200,7 +199,6 @@ bool ReadSettingsFile(const std::string& path) {
     if (n != SETTINGS_RECORD_SIZE) return false;
     SanitizeSettings(loaded);
     settings = loaded;
-    RequestAudioValidation();
     return true;
 }
 }  // namespace

@@ -206,6 +206,7 @@ double QuantizeChannelField(int c, int k, double value, double sign);
 
 // Reads the default settings file (ask false) or a file chosen in the open dialog (ask true). A
 // chosen file that cannot be read or has the wrong size is reported with SETTINGS_NOT_READ_MESSAGE.
+// The audio formats are not touched: the callers renew them (RenewAudioFormats).
 bool LoadSettingsFile(bool ask);
 constexpr const char* SETTINGS_NOT_READ_MESSAGE = "Settings file could not be read:";
 

@@ -7,7 +7,9 @@
 // Defined by the dispatcher (ui/dispatch.cpp).
 void SendCommand(int window, int command);
 
-// Brings the scroll bar of window 0-5 in line with its view state and its data.
+// Clamps the view state of window 0-5 to its data (zoom at least 1 unless all data fit, stretched
+// over the full width; scroll position within the extent) and applies it to the window's scroll bar.
+// Defined by the navigation (ui/navigation.cpp).
 void UpdateScrollBar(int window);
 
 // The pulse store changed: rebuild the series of the visible windows (incremental after a detector

@@ -9,22 +9,23 @@
 
 #include "acquisition/audio_interface.h"
 #include "acquisition/capture.h"
+#include "acquisition/click_output.h"
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
 #include "core/file_name.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "files/binary_file.h"
 #include "files/data_file_format.h"
 #include "files/file_messages.h"
 #include "files/wav_input.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
-#include "ui/view_state.h"
 
 bool openWavOnly = false;
 bool openRefusedNotWav = false;
@@ -63,11 +64,14 @@ double ClampedMaxPulses(double value) {
 }
 
 // After a failure that came once the capacities changed: nothing may read records that were not
-// loaded, or lie beyond the new capacities.
+// loaded, or lie beyond the new capacities. Empty means empty: no clock, no seconds, no file name.
 void EmptyStore() {
     pulseCount[0] = pulseCount[1] = 0;
     bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
     runState &= ~(RS_PULSE_OPEN_LEFT | RS_PULSE_OPEN_RIGHT);
+    sampleClock = 0;
+    acquisitionSeconds = 0.0;
+    RestorePlainTitles();
 }
 
 // Takes over the settings of a file: all of a version-25 record (full), or only its capacities and
@@ -96,10 +100,16 @@ void TakeOverSettings(const DataFileHeader& header, DataFileKind kind, bool full
     }
 }
 
+// Sets up the calibrations of the channels in use. False only when a channel's calibration points
+// are inconsistent: a kernel table that overflows (a fine height bin) switches that channel's
+// correlation off and is shown as a warning, but the file stays readable.
 bool SetUpCalibrationsInUse() {
     uint32_t channels = settings.inputChannels;
-    if (channels != 1 && !SetUpCalibration(0)) return false;
-    if (channels != 0 && !SetUpCalibration(1)) return false;
+    for (int c = 0; c < 2; ++c) {
+        if (channels == (c == 0 ? 1u : 0u)) continue;
+        SetUpCalibration(c);
+        if (!calibrationValid[c]) return false;
+    }
     return true;
 }
 
@@ -112,32 +122,28 @@ void ApplyStoredPlacements() {
     }
 }
 
-bool ReadRecords(InputFile& file, int channel, uint32_t count) {
-    if (count == 0) return true;
-    uint64_t bytes = PULSE_RECORD_SIZE * count;
-    return ReadInputFile(file, pulseStore + PulseIndex(channel, 0), bytes) == bytes;
+// The data file as a source for the reader: reads at an offset of the open file.
+DataFileSource FileSource(InputFile& file) {
+    return {file.size, [&file](uint64_t offset, void* out, uint64_t count) {
+                return SeekInputFile(file, offset) && ReadInputFile(file, out, count) == count;
+            }};
 }
 
-// Reads a data file into the store (steps after the first 12 bytes). False on every structural
-// problem; the store then holds no pulses if its capacities were already changed.
-bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
-    DataFileHeader header;
-    if (file.size < DATA_FILE_HEADER_SIZE || !SeekInputFile(file, 0) ||
-        ReadInputFile(file, &header, sizeof(header)) != sizeof(header))
-        return false;
-    DataFileLayout layout = DescribeDataFile(header);
-    if (layout.kind == DATA_FILE_UNKNOWN || file.size != layout.expectedSize || header.sampleClock < 0) return false;
-    if (layout.kind == DATA_FILE_RATED || layout.kind == DATA_FILE_CURRENT) {
-        uint32_t rate = 0;
-        if (!DataFileSampleRate(header, layout.kind, &rate)) return false;
-        dataSampleRate = rate;
-    }
+// Takes a checked data file over into the program: the sample rate, the settings (all of a
+// version-25 record with fullSettings, else capacities and input channels), the store, the
+// calibrations, open dialogs, the records, the window placements and titles. False when the store
+// cannot hold the counts, a calibration in use is inconsistent or the records cannot be read; the
+// store is then emptied.
+bool ApplyDataFile(const DataFileContents& contents, const DataFileSource& source, bool fullSettings,
+                   const char* fileName) {
+    const DataFileHeader& header = contents.header;
+    if (contents.hasSampleRate) dataSampleRate = contents.sampleRate;
 
     unsigned char audioBefore[AUDIO_SETTINGS_BYTES];
     std::memcpy(audioBefore, &settings, AUDIO_SETTINGS_BYTES);
-    TakeOverSettings(header, layout.kind, fullSettings);
+    TakeOverSettings(header, contents.layout.kind, fullSettings);
     // The device formats follow the record, so the next capture opens what the record says.
-    if (std::memcmp(audioBefore, &settings, AUDIO_SETTINGS_BYTES) != 0) RequestAudioValidation();
+    if (std::memcmp(audioBefore, &settings, AUDIO_SETTINGS_BYTES) != 0) RenewAudioFormats();
 
     for (int c = 0; c < 2; ++c) pulseCapacity[c] = static_cast<uint32_t>(settings.channel[c].maxPulses);
     if (!AllocatePulseStore(false, false) || header.leftCount > pulseCapacity[0] ||
@@ -155,7 +161,7 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     // A whole record also brings filter limits and templates: an open dialog of either would
     // otherwise apply its stale values over them. The filter dialog shows widths at the data sample
     // rate, which every file may change.
-    if (fullSettings && layout.kind == DATA_FILE_CURRENT) {
+    if (fullSettings && contents.layout.kind == DATA_FILE_CURRENT) {
         if (runState & RS_FILTER_DIALOG_OPEN) SendDialogEvent(IDD_ADVANCED_FILTER, DLG_INIT, 0);
         RefreshPulseShapeDialog();
     } else if (runState & RS_FILTER_DIALOG_OPEN) {
@@ -167,8 +173,8 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
     runState &= ~(RS_PULSE_OPEN_LEFT | RS_PULSE_OPEN_RIGHT);
     sampleClock = header.sampleClock;
-    if (!SeekInputFile(file, layout.recordOffset) || !ReadRecords(file, 0, header.leftCount) ||
-        !ReadRecords(file, 1, header.rightCount)) {
+    if (!ReadDataFileRecords(source, contents, 0, pulseStore + PulseIndex(0, 0)) ||
+        !ReadDataFileRecords(source, contents, 1, pulseStore + PulseIndex(1, 0))) {
         EmptyStore();
         return false;
     }
@@ -176,6 +182,14 @@ bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
     SetTitlesWithFileName(fileName);
     acquisitionSeconds = static_cast<double>(sampleClock) / static_cast<double>(dataSampleRate);
     return true;
+}
+
+// Reads a data file: checks it into a plain record, then takes it over. False on every structural
+// problem; nothing changes when the file itself is malformed.
+bool ReadDataFile(InputFile& file, bool fullSettings, const char* fileName) {
+    DataFileSource source = FileSource(file);
+    DataFileContents contents;
+    return ParseDataFile(source, &contents) && ApplyDataFile(contents, source, fullSettings, fileName);
 }
 
 // Decides between the data-file reader and the WAV replay by the first bytes. False on every

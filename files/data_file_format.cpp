@@ -1,4 +1,5 @@
-// Data file layout: the kind of a header and where its records lie, and the sample rate it carries.
+// Data file layout: the kind of a header and where its records lie, the sample rate it carries, and
+// the reader that checks a file into a DataFileContents record.
 #include "files/data_file_format.h"
 
 #include <cstring>
@@ -32,4 +33,37 @@ bool DataFileSampleRate(const DataFileHeader& header, DataFileKind kind, uint32_
     if (kind == DATA_FILE_CURRENT && header.sampleRate > 0 && header.sampleRate <= MAX_PLAUSIBLE_SAMPLE_RATE)
         *rate = header.sampleRate;
     return true;
+}
+
+DataFileSource MemoryDataFileSource(const void* bytes, uint64_t size) {
+    const auto* base = static_cast<const uint8_t*>(bytes);
+    return {size, [base, size](uint64_t offset, void* out, uint64_t count) {
+                if (offset > size || count > size - offset) return false;
+                if (count > 0) std::memcpy(out, base + offset, static_cast<size_t>(count));
+                return true;
+            }};
+}
+
+bool ParseDataFile(const DataFileSource& source, DataFileContents* contents) {
+    DataFileContents parsed{};
+    if (source.size < DATA_FILE_HEADER_SIZE || !source.read(0, &parsed.header, sizeof(parsed.header))) return false;
+    parsed.layout = DescribeDataFile(parsed.header);
+    if (parsed.layout.kind == DATA_FILE_UNKNOWN || source.size != parsed.layout.expectedSize ||
+        parsed.header.sampleClock < 0)
+        return false;
+    if (parsed.layout.kind == DATA_FILE_RATED || parsed.layout.kind == DATA_FILE_CURRENT) {
+        if (!DataFileSampleRate(parsed.header, parsed.layout.kind, &parsed.sampleRate)) return false;
+        parsed.hasSampleRate = true;
+    }
+    *contents = parsed;
+    return true;
+}
+
+bool ReadDataFileRecords(const DataFileSource& source, const DataFileContents& contents, int channel,
+                         PulseRecord* out) {
+    uint64_t offset = contents.layout.recordOffset;
+    if (channel == 1) offset += PULSE_RECORD_SIZE * contents.header.leftCount;
+    uint32_t count = channel == 0 ? contents.header.leftCount : contents.header.rightCount;
+    if (count == 0) return true;
+    return source.read(offset, out, PULSE_RECORD_SIZE * count);
 }

@@ -1,9 +1,12 @@
 // Layout of the data file ("*.pls"): the 7216-byte header (magic, counts, version, clock, header
-// size, the true sample rate, the settings record) and the rules for the older layouts it accepts.
+// size, the true sample rate, the settings record), the rules for the older layouts it accepts, and
+// the reader that checks a file into a plain record without touching the program.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
+#include "acquisition/pulse_store.h"
 #include "core/settings.h"
 
 constexpr uint32_t DATA_FILE_VERSION = 25;
@@ -67,3 +70,32 @@ DataFileLayout DescribeDataFile(const DataFileHeader& header);
 // plausible rate (version 25 only), else the entry of the rate index. False when the index lies
 // outside the rate table.
 bool DataFileSampleRate(const DataFileHeader& header, DataFileKind kind, uint32_t* rate);
+
+// ---- Reading ---------------------------------------------------------------------------------------
+// Where a data file is read from: its size and a read of `count` bytes at `offset` (false when fewer
+// bytes came). Over an open file for the program, over a byte buffer for the tests.
+struct DataFileSource {
+    uint64_t size;
+    std::function<bool(uint64_t offset, void* out, uint64_t count)> read;
+};
+
+// A source over bytes in memory (which must outlive it).
+DataFileSource MemoryDataFileSource(const void* bytes, uint64_t size);
+
+// A data file read and checked, before anything of it is taken over: its header, its layout and,
+// for rated and current files, the data sample rate it stands for.
+struct DataFileContents {
+    DataFileHeader header;
+    DataFileLayout layout;
+    bool hasSampleRate;
+    uint32_t sampleRate;
+};
+
+// Reads the header and checks the file's structure: a header's worth of bytes, a known layout, a
+// size that matches the record counts, a clock not below 0 and, for rated and current files, a rate
+// index inside the rate table. False when any of these fails. Touches nothing but *contents.
+bool ParseDataFile(const DataFileSource& source, DataFileContents* contents);
+
+// Reads the `count` records of one channel (0 left, 1 right) into out. False when the source ended early.
+bool ReadDataFileRecords(const DataFileSource& source, const DataFileContents& contents, int channel,
+                         PulseRecord* out);

@@ -8,9 +8,9 @@
 #include "analysis/roi.h"
 #include "analysis/selection.h"
 #include "analysis/series.h"
+#include "core/ids.h"
 #include "core/settings.h"
 #include "files/export_internal.h"
-#include "ui/commands.h"
 
 namespace {
 // The store keeps each channel in time order; a damaged data file may not, and is then searched

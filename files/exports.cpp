@@ -12,12 +12,12 @@
 #include "analysis/selection.h"
 #include "analysis/series.h"
 #include "core/file_name.h"
+#include "core/ids.h"
 #include "core/number_text.h"
 #include "core/settings.h"
 #include "files/export_internal.h"
 #include "files/file_messages.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
 
 namespace {
 const char EXPORT_FILTERS[] = "ASCII data file (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";

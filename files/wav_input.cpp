@@ -8,11 +8,12 @@
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_shape_dialog.h"
 #include "acquisition/pulse_store.h"
+#include "core/ids.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/upcalls.h"
+#include "core/view_state.h"
 #include "platform/ui.h"
-#include "ui/commands.h"
-#include "ui/view_state.h"
 
 ReplayProgressHandler replayProgressHandler = nullptr;
 
@@ -93,7 +94,8 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
         if (runState & RS_LIMIT_REACHED) break;
         uint64_t wanted = remaining < REPLAY_BLOCK_SIZE ? remaining : REPLAY_BLOCK_SIZE;
         uint64_t got = ReadInputFile(file, replayBuffer, wanted);
-        if (got > 0) DetectPulses(replayBuffer, static_cast<uint32_t>(got));
+        // A pass that reaches a limit is followed by Stop once it has returned; the loop then ends.
+        if (got > 0 && DetectPulses(replayBuffer, static_cast<uint32_t>(got))) SendCommand(WND_PULSES, IDM_STOP);
         done += got;
         remaining -= wanted;
         if (replayProgressHandler) replayProgressHandler(done, layout.dataSize);

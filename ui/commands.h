@@ -3,10 +3,8 @@
 #include <vector>
 
 #include "core/ids.h"
+#include "core/upcalls.h"  // SendCommand
 
-
-// Runs a command synchronously, as if the window had received it. Only the low 16 bits are the id.
-void SendCommand(int window, int command);
 
 // Every command the dispatcher received, in order (for the tests and the batch tool's trace).
 const std::vector<int>& DispatchedCommands();

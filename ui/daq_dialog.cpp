@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "acquisition/audio_interface.h"
+#include "acquisition/click_output.h"
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
@@ -161,7 +162,7 @@ void OpenDaqDialog() {
 }
 
 void LoadSettingsCommand() {
-    LoadSettingsFile(true);
+    if (LoadSettingsFile(true)) RenewAudioFormats();
     for (int c = 0; c < 2; ++c) {
         if (!SetUpCalibration(c)) continue;
         if (runState & RS_CALIBRATION_DIALOG_OPEN) SendDialogEvent(IDD_CALIBRATION, DLG_INIT, 0);

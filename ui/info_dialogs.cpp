@@ -1,9 +1,9 @@
 // About and Information dialog procedures.
 #include "ui/info_dialogs.h"
 
+#include "core/view_state.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 int informationSource = 0;

@@ -9,12 +9,12 @@
 #include "acquisition/pulse_store.h"
 #include "analysis/series.h"
 #include "core/run_state.h"
+#include "core/view_state.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation_roi.h"
 #include "ui/plot_math.h"
-#include "ui/view_state.h"
 
 int32_t roiBeginMark = 0;
 int32_t roiEndMark = 0;

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "core/upcalls.h"  // UpdateScrollBar
+
 // The ROI marks set by keys B and E (or a Ctrl-drag), valid while RS_ROI_BEGIN_SET / RS_ROI_END_SET.
 extern int32_t roiBeginMark;
 extern int32_t roiEndMark;
@@ -11,10 +13,6 @@ extern int32_t roiEndMark;
 // Positions of window i that can be scrolled over: its data length plus its extra units
 // (for window 0 the data length is the sample clock).
 int64_t DataExtent(int window);
-
-// Clamps the view state of window 0-5 to its data (zoom at least 1 unless all data fit, stretched
-// over the full width; scroll position within the extent) and applies it to the window's scroll bar.
-void UpdateScrollBar(int window);
 
 // A scroll-bar request (SB_* code) for window 0-5; position is the thumb position for
 // SB_THUMBPOSITION and SB_THUMBTRACK.

@@ -10,12 +10,12 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation.h"
 #include "ui/plot_math.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr int32_t SPECTRUM_BINS = 32768;

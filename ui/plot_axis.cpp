@@ -5,10 +5,10 @@
 
 #include "analysis/calibration.h"
 #include "core/number_text.h"
+#include "core/view_state.h"
 #include "platform/canvas.h"
 #include "ui/plot_internal.h"
 #include "ui/plot_math.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr double TICK_SPACING_PIXELS = 60.0;

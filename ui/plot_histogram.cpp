@@ -9,11 +9,11 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/canvas.h"
 #include "ui/commands.h"
 #include "ui/plot_internal.h"
 #include "ui/plot_math.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr double FWHM_PERCENT_PER_SD = 235.48200450309494;

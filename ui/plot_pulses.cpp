@@ -7,11 +7,11 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/canvas.h"
 #include "ui/plot_internal.h"
 #include "ui/plot_math.h"
 #include "ui/pulse_view_index.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr double FULL_HEIGHT = 4294967295.0;

@@ -8,12 +8,12 @@
 #include "core/number_text.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/canvas.h"
 #include "ui/commands.h"
 #include "ui/navigation.h"
 #include "ui/plot_internal.h"
 #include "ui/pulse_view_index.h"
-#include "ui/view_state.h"
 
 namespace {
 // Top and bottom margins of the plot area per window.

@@ -1,8 +1,6 @@
 // Start-up state of every module, restored in one call.
 #include "ui/program_state.h"
 
-#include "core/run_state.h"
-#include "core/settings.h"
 #include "acquisition/audio_interface.h"
 #include "acquisition/capture.h"
 #include "acquisition/click_output.h"
@@ -13,11 +11,13 @@
 #include "analysis/height_spectrum.h"
 #include "analysis/peak_report.h"
 #include "analysis/series.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "core/view_state.h"
 #include "files/data_file.h"
 #include "ui/commands.h"
 #include "ui/navigation.h"
 #include "ui/plot_render.h"
-#include "ui/view_state.h"
 
 void ResetProgramState() {
     ResetSettingsState();

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "acquisition/audio_interface.h"
 #include "acquisition/click_output.h"
 #include "acquisition/pulse_shape.h"
 #include "acquisition/pulse_store.h"
@@ -14,9 +13,9 @@
 #include "core/file_name.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 bool InitialiseProgram() {
@@ -26,8 +25,7 @@ bool InitialiseProgram() {
     dataLength[1] = 0;
     InitialiseSettingsPaths();
     LoadOrCreateSettingsAtStartup();
-    RequestAudioValidation();
-    BuildClickTones();
+    RenewAudioFormats();
     QuantizeSettings(true);
     for (int c = 0; c < 2; ++c) {
         SetUpCalibration(c);

@@ -12,6 +12,7 @@
 #include "acquisition/pulse_store.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
 #include "tests/support/test_support.h"
 #include "ui/commands.h"
@@ -92,6 +93,33 @@ TEST_F(ClickTest, DensitySixteenClicksEverySeventhPulseAtAnEighth) {
     std::vector<int16_t> written = WrittenBlock(2);
     ASSERT_EQ(written.size(), 48000u);
     EXPECT_EQ(written, expected);
+}
+
+TEST_F(ClickTest, TonesAndAnOpenOutputFollowEveryRenewalOfTheOutputFormat) {
+    ASSERT_EQ(ClickToneLength(), 48000 / 12);
+    // A data file that holds an output of 96000/s and a settings file that holds 192000/s.
+    std::string dataFile = TempPath("output96k.pls");
+    settings.outputRateIndex = 3;
+    Headless().fileAnswers.push_back(dataFile);
+    SendCommand(WND_PULSES, IDM_SAVE);
+    settings.outputRateIndex = 5;
+    ASSERT_TRUE(SaveSettingsFile(false));
+    settings.outputRateIndex = 1;
+
+    SendCommand(WND_PULSES, IDM_SOUND);
+    ASSERT_TRUE(ScriptedAudio().outputOpen);
+    Headless().fileAnswers.push_back(SettingsFilePath());
+    SendCommand(WND_PULSES, IDM_LOAD_SETTINGS);
+    EXPECT_EQ(ClickToneLength(), 192000 / 12);
+    EXPECT_TRUE(runState & RS_SOUND_ON);
+    EXPECT_EQ(ScriptedAudio().outputFormat.samplesPerSecond, 192000u);
+
+    Headless().fileAnswers.push_back(dataFile);
+    SendCommand(WND_PULSES, IDM_OPEN);
+    EXPECT_EQ(ClickToneLength(), 96000 / 12);
+    EXPECT_TRUE(ScriptedAudio().outputOpen);
+    EXPECT_EQ(ScriptedAudio().outputFormat.samplesPerSecond, 96000u);
+    EXPECT_EQ(ScriptedAudio().outputOpens, 3);
 }
 
 TEST_F(ClickTest, DensityOneClicksOnlyTheFirstPulseAtHalfAmplitude) {

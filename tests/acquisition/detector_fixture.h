@@ -13,6 +13,10 @@
 #include "tests/support/test_support.h"
 
 class DetectorTest : public TikTest {
+public:
+    // Whether the latest Detect reported a limit (its caller would then stop the capture).
+    static inline bool limitReported = false;
+
 protected:
     void SetUp() override {
         TikTest::SetUp();
@@ -35,9 +39,10 @@ protected:
         QuantizeSettings(false);
     }
 
+    // Runs one pass and remembers whether it reported a limit.
     static void Detect(const std::vector<Signal>& channels, int bytesPerSample) {
         std::vector<uint8_t> block = PackBlock(channels, bytesPerSample);
-        DetectPulses(block.data(), static_cast<uint32_t>(block.size()));
+        limitReported = DetectPulses(block.data(), static_cast<uint32_t>(block.size()));
     }
 
     // What Continue does to the detector before capturing again.

@@ -9,10 +9,10 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "tests/support/test_support.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 const char* const QUESTION = "Allocating new memory for pulses,\nall data will be lost.\nProceed?";

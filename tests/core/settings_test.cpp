@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/click_output.h"
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
@@ -165,6 +166,7 @@ TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
     ASSERT_TRUE(SaveSettingsFile(false));
     SetDefaultSettings(settings);
     ASSERT_TRUE(LoadSettingsFile(false));
+    RenewAudioFormats();  // as start-up and Load Settings do after reading the file
     EXPECT_EQ(settings.inputDevice, 0u);
     EXPECT_TRUE(runState & RS_INPUT_READY);
 
@@ -172,6 +174,7 @@ TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
     settings.inputRateIndex = 1;
     ASSERT_TRUE(SaveSettingsFile(false));
     ASSERT_TRUE(LoadSettingsFile(false));
+    RenewAudioFormats();
     EXPECT_EQ(settings.inputDevice, 0u);
 }
 

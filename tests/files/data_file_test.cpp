@@ -9,9 +9,11 @@
 
 #include "acquisition/capture.h"
 #include "acquisition/pulse_store.h"
+#include "analysis/calibration.h"
 #include "analysis/calibration_dialog.h"
 #include "analysis/series.h"
 #include "core/run_state.h"
+#include "core/view_state.h"
 #include "core/settings.h"
 #include "files/binary_file.h"
 #include "files/data_file.h"
@@ -25,7 +27,6 @@
 #include "ui/host_events.h"
 #include "ui/program_state.h"
 #include "ui/startup.h"
-#include "ui/view_state.h"
 
 namespace {
 class DataFileTest : public FilesTest {
@@ -244,10 +245,12 @@ TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
     recipe.maxPulses[0] = recipe.maxPulses[1] = 10;
     settings.channel[0].maxPulses = settings.channel[1].maxPulses = 10;
     AllocatePulseStore(true, true);
+    recipe.sampleClock = 480000;
     OpenWith(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 0);
     EXPECT_GE(pulseCapacity[0], 50u);
     ExpectStoreHolds(recipe.left, {});
+    ASSERT_EQ(sampleClock, 480000);
 
     // An absurd capacity is clamped before allocating; when the store cannot be had, the default
     // store takes over and a file that does not fit it is refused with an empty store.
@@ -261,6 +264,93 @@ TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
     EXPECT_EQ(pulseCount[0], 0u);
     EXPECT_EQ(pulseCount[1], 0u);
     EXPECT_EQ(settings.channel[0].maxPulses, 1000000);
+    // Empty means empty: no clock, no seconds and no file name of the earlier data are left.
+    EXPECT_EQ(sampleClock, 0);
+    EXPECT_EQ(acquisitionSeconds, 0.0);
+    EXPECT_EQ(Headless().windows[0].title, "Pulses View vs Time/s   ");
+}
+
+TEST_F(DataFileTest, AFileSavedWithAFineHeightBinReopensWithItsPulses) {
+    // The finest bin (0.00001 arb.u) overflows the Gaussian kernel table of the default calibration: the
+    // correlation goes off, the calibration stays valid and the file must stay readable.
+    auto left = MakeRecords(30, 16), right = MakeRecords(20, 17);
+    FillStore(left, right, 300000);
+    for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
+    QuantizeSettings(true);
+    std::string path = TempPath("fine.pls");
+    SaveAs(path);
+    for (int command : {IDM_OPEN, IDM_LOAD_DATA}) {
+        RestartProgram();
+        for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
+        QuantizeSettings(true);
+        OpenWith(command, path);
+        EXPECT_EQ(FormatErrors(), 0) << command;
+        EXPECT_TRUE(calibrationValid[0]) << command;
+        EXPECT_FALSE(gaussianValid[0]) << command;
+        ExpectStoreHolds(left, right);
+        EXPECT_EQ(sampleClock, 300000);
+    }
+}
+
+// The reader alone, on bytes: which files it accepts and what it reads from them, with nothing of the
+// program touched.
+TEST(DataFileReader, ChecksBytesIntoAPlainRecord) {
+    DataFileRecipe current;
+    current.left = MakeRecords(3, 21);
+    current.right = MakeRecords(2, 22);
+    current.sampleClock = 777;
+    current.reserved = 44100;
+    DataFileRecipe rated = current;
+    rated.version = 22;
+    rated.rateIndex = 3;
+    DataFileRecipe old;
+    old.magic = "Puls";
+    old.left = MakeRecords(200, 23);
+    auto changed = [](DataFileRecipe recipe, void (*change)(DataFileRecipe&)) {
+        change(recipe);
+        return DataFileBytes(recipe);
+    };
+    Bytes hugeCounts = DataFileBytes(DataFileRecipe());
+    std::memset(hugeCounts.data() + 4, 0xFF, 8);
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool accepted;
+        DataFileKind kind;
+        uint32_t rate;  // 0: the file carries none
+        const DataFileRecipe* recipe;
+    };
+    const Case cases[] = {
+        {"current", DataFileBytes(current), true, DATA_FILE_CURRENT, 44100, &current},
+        {"rated", DataFileBytes(rated), true, DATA_FILE_RATED, 96000, &rated},
+        {"old", DataFileBytes(old), true, DATA_FILE_OLD, 0, &old},
+        {"old shorter than a header", changed(old, [](DataFileRecipe& r) { r.left.resize(10); }), false, {}, 0, nullptr},
+        {"unknown magic", changed(current, [](DataFileRecipe& r) { r.magic = "PULX"; }), false, {}, 0, nullptr},
+        {"one byte more", changed(current, [](DataFileRecipe& r) { r.sizeDelta = 1; }), false, {}, 0, nullptr},
+        {"one byte less", changed(current, [](DataFileRecipe& r) { r.sizeDelta = -1; }), false, {}, 0, nullptr},
+        {"negative clock", changed(current, [](DataFileRecipe& r) { r.sampleClock = -1; }), false, {}, 0, nullptr},
+        {"rate index outside the table", changed(rated, [](DataFileRecipe& r) { r.rateIndex = 8; }), false, {}, 0, nullptr},
+        {"counts beyond any file", hugeCounts, false, {}, 0, nullptr},
+    };
+    const uint32_t rateBefore = dataSampleRate;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataFileSource source = MemoryDataFileSource(c.bytes.data(), c.bytes.size());
+        DataFileContents contents{};
+        ASSERT_EQ(ParseDataFile(source, &contents), c.accepted);
+        if (!c.accepted) continue;
+        EXPECT_EQ(contents.layout.kind, c.kind);
+        EXPECT_EQ(contents.hasSampleRate, c.rate != 0);
+        if (c.rate != 0) EXPECT_EQ(contents.sampleRate, c.rate);
+        EXPECT_EQ(contents.header.sampleClock, c.recipe->sampleClock);
+        const std::vector<PulseRecord>* expected[2] = {&c.recipe->left, &c.recipe->right};
+        for (int channel = 0; channel < 2; ++channel) {
+            std::vector<PulseRecord> read(expected[channel]->size());
+            ASSERT_TRUE(ReadDataFileRecords(source, contents, channel, read.data()));
+            EXPECT_EQ(std::memcmp(read.data(), expected[channel]->data(), read.size() * sizeof(PulseRecord)), 0);
+        }
+    }
+    EXPECT_EQ(dataSampleRate, rateBefore);
 }
 
 TEST_F(DataFileTest, AFailedWriteKeepsThePreviousFileAndIsReported) {

@@ -82,7 +82,7 @@ TEST_F(WavReplayTest, StereoAndMonoRecordingsGiveTheReferencePulses) {
 }
 
 TEST_F(WavReplayTest, AnOpenFilterDialogFollowsTheDataSampleRateOfEachLoadedFile) {
-    constexpr int D = IDD_ADVANCED_FILTER, WIDTH_MAX = IDC_FILTER_LIMIT_FIRST + 5;
+    constexpr int D = IDD_ADVANCED_FILTER, WIDTH_MAX = FilterLimitId(0, 2, 1);
     OpenAdvancedFilterDialog();
     ASSERT_EQ(HeadlessItemText(D, WIDTH_MAX), "2083.3333");  // the limit of 100 samples at 48000/s
     WavRecipe fast;

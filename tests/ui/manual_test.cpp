@@ -9,13 +9,13 @@
 #include "acquisition/click_output.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "resources/resources.h"
 #include "tests/support/test_support.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation.h"
-#include "ui/view_state.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include "acquisition/capture.h"
 #include "acquisition/click_output.h"
 #include "core/run_state.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "tests/ui/plot_test_support.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation.h"
-#include "ui/view_state.h"
 
 namespace {
 using CommandKeys = PlotTest;

@@ -8,12 +8,12 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "tests/ui/plot_test_support.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation.h"
-#include "ui/view_state.h"
 
 namespace {
 const char* const FULL_TABLE = "Maximum number of ROIs already selected.\nDelete one and try again!";

@@ -4,12 +4,12 @@
 
 #include "acquisition/pulse_store.h"
 #include "analysis/series.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "tests/ui/plot_test_support.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/navigation.h"
-#include "ui/view_state.h"
 
 namespace {
 class Navigation : public PlotTest {

@@ -7,10 +7,10 @@
 #include "acquisition/pulse_store.h"
 #include "analysis/series.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "platform/headless/headless.h"
 #include "tests/support/test_support.h"
 #include "ui/plot_render.h"
-#include "ui/view_state.h"
 
 class PlotTest : public TikTest {
   protected:

@@ -8,9 +8,9 @@
 #include "analysis/calibration.h"
 #include "analysis/series.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "tests/ui/plot_test_support.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 class TickScale : public PlotTest {

@@ -9,9 +9,9 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "tests/ui/plot_test_support.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
 
 namespace {
 // A series with the given raw values shown as they are (log off).

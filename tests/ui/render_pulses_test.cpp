@@ -14,8 +14,8 @@
 #include "analysis/series.h"
 #include "core/run_state.h"
 #include "core/settings.h"
+#include "core/view_state.h"
 #include "tests/ui/plot_test_support.h"
-#include "ui/view_state.h"
 
 namespace {
 constexpr uint32_t FULL = 4294967295u;

@@ -1,5 +1,6 @@
 // View state of the plot windows (zoom, vertical gain, scroll position, cursor bin, scroll fractions),
-// their plain titles, the information texts of their legends, and the shared scroll-bar record.
+// how far their data reach, their plain titles, the information texts of their legends, and the shared
+// scroll-bar record. Kept in core: the capture, the store and the file readers write parts of it.
 #pragma once
 #include <cstdint>
 
@@ -15,6 +16,9 @@ struct ViewState {
 };
 
 extern ViewState viewState[6];
+
+// Per plot window 0-5: positions holding data (the series builders set them).
+extern int64_t dataLength[7];
 
 // The one scroll-bar record reused for every window: range 0-10000 with page and position.
 struct ScrollBarRecord {

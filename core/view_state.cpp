@@ -1,9 +1,10 @@
 // View state of the plot windows.
-#include "ui/view_state.h"
+#include "core/view_state.h"
 
 #include "platform/ui.h"
 
 ViewState viewState[6];
+int64_t dataLength[7] = {};
 ScrollBarRecord scrollBarRecord;
 char informationText[7][INFORMATION_TEXT_SIZE];
 int informationWindow = 0;
