@@ -6,7 +6,8 @@ BUILD="${1:-build}"
 DEMO=out/demo
 RESULTS=out/demo-results
 mkdir -p "$DEMO"
-if [ ! -f "$DEMO/demo.wav" ] || [ ! -f "$DEMO/demo.ini" ]; then
+# Written again when the demo writer changed since (new settings, a new recording).
+if [ ! -f "$DEMO/demo.wav" ] || [ ! -f "$DEMO/demo.ini" ] || [ "$BUILD/tik-demo" -nt "$DEMO/demo.ini" ]; then
   echo "Writing the demo recording to $DEMO ..."
   "$BUILD/tik-demo" "$DEMO"
 fi
