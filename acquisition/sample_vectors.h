@@ -80,7 +80,9 @@ inline Words4 LoadWords4(const uint8_t* bytes, int64_t k) {
         return Words4{w0, w1, w2, w3};
     }
 #endif
-    for (int i = 0; i < 4; ++i) std::memcpy(&words[i], first + i * B, 4);
+    int32_t lanes[4];
+    for (int i = 0; i < 4; ++i) std::memcpy(&lanes[i], first + i * B, 4);
+    std::memcpy(&words, lanes, 16);
     return words;
 }
 
