@@ -92,17 +92,8 @@ bool RunNotifications(const std::function<bool(AudioNotification, int)>& handler
 
 std::vector<std::pair<AudioNotification, int>> CollectNotifications() {
     std::vector<std::pair<AudioNotification, int>> seen;
-    RunNotifications(
-        [&seen](AudioNotification kind, int index) {
-            seen.emplace_back(kind, index);
-            return false;
-        },
-        0.0);
+    RunNotifications([&seen](AudioNotification kind, int index) { return seen.emplace_back(kind, index), false; }, 0.0);
     return seen;
-}
-
-void DrainNotifications() {
-    CollectNotifications();
 }
 
 WaveFormat MakeFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t mask) {
@@ -118,22 +109,14 @@ WaveFormat MakeFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t 
     return f;
 }
 
-namespace {
-int FindDevice(int count, bool (*name)(int, char*, int), const std::string& wanted) {
+static int FindDevice(int count, bool (*name)(int, char*, int), const std::string& wanted) {
     char text[256];
     for (int i = 0; i < count; i++)
         if (name(i, text, sizeof text) && wanted == text) return i;
     return -1;
 }
-}  // namespace
-
-int FindInputDevice(const std::string& name) {
-    return FindDevice(AudioInputDeviceCount(), AudioInputDeviceName, name);
-}
-
-int FindOutputDevice(const std::string& name) {
-    return FindDevice(AudioOutputDeviceCount(), AudioOutputDeviceName, name);
-}
+int FindInputDevice(const std::string& name) { return FindDevice(AudioInputDeviceCount(), AudioInputDeviceName, name); }
+int FindOutputDevice(const std::string& name) { return FindDevice(AudioOutputDeviceCount(), AudioOutputDeviceName, name); }
 
 std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed) {
     std::vector<uint8_t> bytes(count);
@@ -171,5 +154,5 @@ void LiveAudioTest::SetUp() {
 void LiveAudioTest::TearDown() {
     AudioCloseInput();
     AudioCloseOutput();
-    DrainNotifications();
+    CollectNotifications();
 }

@@ -18,9 +18,7 @@ const std::string& AudioTestFolder();
 // Runs the headless event loop, handing every audio notification to handler until it returns true.
 // False when `seconds` pass first.
 bool RunNotifications(const std::function<bool(AudioNotification kind, int index)>& handler, double seconds);
-// Delivers (and forgets) every notification posted so far.
-void DrainNotifications();
-// Collects every notification posted so far, in order.
+// Delivers every notification posted so far and returns them in order.
 std::vector<std::pair<AudioNotification, int>> CollectNotifications();
 
 WaveFormat MakeFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t mask);
@@ -32,8 +30,8 @@ std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
-// Fixture: the sandbox is in place; CAPTURE_FILE and PLAYBACK_FILE point at this test's own files;
-// every stream is closed and every notification drained afterwards.
+// Fixture: CAPTURE_FILE and PLAYBACK_FILE point at this test's own files, no generator settings are
+// in the environment; every stream is closed and every notification drained afterwards.
 class LiveAudioTest : public ::testing::Test {
   protected:
     void SetUp() override;
