@@ -145,52 +145,27 @@ TEST_F(QtDialogTest, EveryDialogIsBuiltWithEveryControlOfItsTemplateLegibly) {
     for (int id = IDD_ABOUT; id <= IDD_INFORMATION; ++id) EXPECT_EQ(DialogWidget(id), nullptr);
 }
 
-TEST_F(QtDialogTest, InitialisationRunsBeforeTheDialogIsShown) {
-    onEvent = [](int dialog, DialogEvent event, int) {
-        if (event == DLG_INIT) SetDialogItemText(dialog, IDC_INFORMATION_TEXT, "Bin \t Counts \r\n5\t 7");
-    };
-    ASSERT_TRUE(OpenDialog(IDD_INFORMATION, 1, RecordingProcedure));
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].event, DLG_INIT);
-    EXPECT_FALSE(events[0].visible);
-    EXPECT_TRUE(DialogWidget(IDD_INFORMATION)->isVisible());
-    auto* text = Control<QPlainTextEdit>(IDD_INFORMATION, IDC_INFORMATION_TEXT);
-    ASSERT_NE(text, nullptr);
-    EXPECT_TRUE(text->isReadOnly());
-    EXPECT_EQ(text->toPlainText(), QStringLiteral("Bin \t Counts \n5\t 7"));
-    EXPECT_TRUE(text->textCursor().hasSelection()) << "the text is selected, ready to copy";
-}
-
-TEST_F(QtDialogTest, TypingAndApplyReachTheProcedure) {
+// Typed text reaches the procedure with Apply; Enter presses the default button, except in the comment.
+TEST_F(QtDialogTest, TypingApplyAndEnterReachTheProcedure) {
     std::string seen;
     onEvent = [&](int dialog, DialogEvent event, int control) {
-        if (event == DLG_COMMAND && control == 6) {
-            char buffer[32];
-            GetDialogItemText(dialog, IDC_DAQ_MIN_HEIGHT, buffer, sizeof buffer);
-            seen = buffer;
-        }
+        char buffer[32];
+        if (event == DLG_COMMAND && control == 6) seen = (GetDialogItemText(dialog, IDC_DAQ_MIN_HEIGHT, buffer, sizeof buffer), buffer);
     };
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
     auto* edit = Control<QLineEdit>(IDD_DAQ, IDC_DAQ_MIN_HEIGHT);
-    ASSERT_NE(edit, nullptr);
     SetDialogItemText(IDD_DAQ, IDC_DAQ_MIN_HEIGHT, "5");
     edit->selectAll();
     QTest::keyClicks(edit, "200");
     QTest::mouseClick(Control<QPushButton>(IDD_DAQ, 6), Qt::LeftButton);
     ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
-    EXPECT_EQ(EventsOf(DLG_COMMAND)[0].control, 6);
     EXPECT_EQ(seen, "200");
-}
-
-TEST_F(QtDialogTest, EnterPressesTheDefaultButtonExceptInTheComment) {
-    ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
     QTest::keyClick(Control<QLineEdit>(IDD_DAQ, IDC_DAQ_TIME_STEP), Qt::Key_Return);
-    ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
-    EXPECT_EQ(EventsOf(DLG_COMMAND)[0].control, 6);
+    ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 2u);
+    EXPECT_EQ(EventsOf(DLG_COMMAND)[1].control, 6);
 
     events.clear();
     auto* comment = Control<QPlainTextEdit>(IDD_DAQ, IDC_DAQ_COMMENTS);
-    ASSERT_NE(comment, nullptr);
     comment->setFocus();
     QTest::keyClicks(comment, "first");
     QTest::keyClick(comment, Qt::Key_Return);
@@ -304,18 +279,31 @@ TEST_F(QtDialogTest, TheProcedureMayEndTheDialogAtAnyTime) {
     SendDialogEvent(IDD_ABOUT, DLG_INIT, 0);
     EXPECT_TRUE(events.empty());
     EXPECT_FALSE(OpenDialog(300, NO_OWNER, RecordingProcedure)) << "no such template";
-}
 
-TEST_F(QtDialogTest, ClicksOnTheDialogAndRequestsReachTheProcedure) {
+    // Clicks on the dialog itself and requests from the program reach the procedure.
     ASSERT_TRUE(OpenDialog(IDD_ABOUT, 0, RecordingProcedure));
     QTest::mouseClick(DialogWidget(IDD_ABOUT), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     ASSERT_FALSE(EventsOf(DLG_CLICK).empty());
     SendDialogEvent(IDD_ABOUT, DLG_COMMAND, DIALOG_REAPPLY);
-    EXPECT_EQ(events.back().event, DLG_COMMAND);
-    EXPECT_EQ(events.back().control, DIALOG_REAPPLY);
+    EXPECT_EQ(std::pair(events.back().event, events.back().control), std::pair(DLG_COMMAND, int{DIALOG_REAPPLY}));
 }
 
-TEST_F(QtDialogTest, TextsConvertAndRespectTheBufferSize) {
+// Initialisation runs before the dialog is shown; texts convert from and to Windows-1252, line ends
+// included, and respect the buffer size.
+TEST_F(QtDialogTest, InitialisationFirstAndTextsConvertAndRespectTheBufferSize) {
+    onEvent = [](int dialog, DialogEvent event, int) {
+        if (event == DLG_INIT) SetDialogItemText(dialog, IDC_INFORMATION_TEXT, "Bin \t Counts \r\n5\t 7");
+    };
+    ASSERT_TRUE(OpenDialog(IDD_INFORMATION, 1, RecordingProcedure));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].event, DLG_INIT);
+    EXPECT_FALSE(events[0].visible);
+    EXPECT_TRUE(DialogWidget(IDD_INFORMATION)->isVisible());
+    auto* text = Control<QPlainTextEdit>(IDD_INFORMATION, IDC_INFORMATION_TEXT);
+    EXPECT_TRUE(text->isReadOnly());
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("Bin \t Counts \n5\t 7"));
+    EXPECT_TRUE(text->textCursor().hasSelection()) << "the text is selected, ready to copy";
+
     ASSERT_TRUE(OpenDialog(IDD_DAQ, NO_OWNER, RecordingProcedure));
     SetDialogItemText(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE, "22.7 \xB5s");
     EXPECT_EQ(Control<QLineEdit>(IDD_DAQ, IDC_DAQ_INTERVAL_BIN_SIZE)->text(), QString::fromUtf8("22.7 \u00B5s"));
