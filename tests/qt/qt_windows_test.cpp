@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
@@ -13,15 +12,13 @@
 #include <functional>
 #include <QImage>
 #include <QMouseEvent>
-#include <QMenu>
-#include <QPixmap>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
-#include <QWidget>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "platform/canvas.h"
 #include "resources/resources.h"
@@ -30,6 +27,7 @@
 #include "ui/host_events.h"
 
 namespace {
+using Call = std::vector<int>;
 
 // ---- Menu ----------------------------------------------------------------------------------------
 // The menu is built from the resources; states set while window zero (its owner) is away apply when it
@@ -64,9 +62,8 @@ TEST_F(QtTest, MenuIsBuiltFromTheResourcesAndFollowsEnableAndCheck) {
     MenuAction(IDM_VIEW_HEIGHT)->trigger();
     EXPECT_EQ(Host().Count(HostCall::COMMAND), 0);
     Flush();
-    ASSERT_EQ(Host().Count(HostCall::COMMAND), 1);
-    EXPECT_EQ(Host().Last(HostCall::COMMAND)->window, 0);
-    EXPECT_EQ(Host().Last(HostCall::COMMAND)->a, IDM_VIEW_HEIGHT);
+    EXPECT_EQ(Host().Count(HostCall::COMMAND), 1);
+    EXPECT_EQ(LastCall(HostCall::COMMAND), Call({0, IDM_VIEW_HEIGHT}));
 }
 
 // ---- Keys and mouse ------------------------------------------------------------------------------
@@ -92,11 +89,8 @@ TEST_F(QtTest, KeysReachTheKeyHandlerWithShiftAndAltGoesToTheMenu) {
     for (const auto& c : cases) {
         ResetHost();
         QTest::keyClick(PlotWindowWidget(c.window), c.key, c.modifiers);
-        const HostCall* key = Host().Last(HostCall::KEY);
-        ASSERT_NE(key, nullptr) << c.key;
-        EXPECT_EQ(key->window, c.window);
-        EXPECT_EQ(key->a, c.expected) << c.key;
-        EXPECT_EQ(key->shiftDown, c.modifiers == Qt::ShiftModifier) << c.key;
+        EXPECT_EQ(LastCall(HostCall::KEY), Call({c.window, c.expected})) << c.key;
+        EXPECT_EQ(Host().Last(HostCall::KEY)->shiftDown, c.modifiers == Qt::ShiftModifier) << c.key;
     }
     ResetHost();
     QTest::keyClick(PlotWindowWidget(0), Qt::Key_Dollar);
@@ -124,21 +118,17 @@ TEST_F(QtTest, MouseButtonsMovesAndWheelReachTheMouseHandler) {
     QWheelEvent wheel(QPointF(5, 6), area->mapToGlobal(QPointF(5, 6)), QPoint(), QPoint(0, -240), Qt::NoButton,
                       Qt::ShiftModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(area, &wheel);
-    const HostCall* call = Host().Last(HostCall::MOUSE);
-    ASSERT_NE(call, nullptr);
-    EXPECT_EQ(std::vector<int>({call->a, call->b, call->e}), std::vector<int>({WM_MOUSEWHEEL, MK_SHIFT, -240}));
+    EXPECT_EQ(LastCall(HostCall::MOUSE, 6), Call({5, WM_MOUSEWHEEL, MK_SHIFT, 5, 6, -240}));
 
     ResetHost();
     QMouseEvent moveEvent(QEvent::MouseMove, QPointF(50, 20), area->mapToGlobal(QPointF(50, 20)), Qt::NoButton,
                           Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(area, &moveEvent);
-    const HostCall* move = Host().Last(HostCall::MOUSE);
-    ASSERT_NE(move, nullptr);
-    EXPECT_EQ(std::pair(move->a, move->c), std::pair(WM_MOUSEMOVE, 50));
+    EXPECT_EQ(LastCall(HostCall::MOUSE, 5), Call({5, WM_MOUSEMOVE, 0, 50, 20}));
 }
 
 // ---- Scroll bars ---------------------------------------------------------------------------------
-TEST_F(QtTest, ScrollBarUsesTheTenThousandModel) {
+TEST_F(QtTest, ScrollBarUsesTheTenThousandModelAndTheProgramPlacesTheThumb) {
     EXPECT_EQ(PlotScrollBar(6), nullptr);
     for (int window = 0; window < 6; ++window) ASSERT_NE(PlotScrollBar(window), nullptr);
     auto* bar = static_cast<QScrollBar*>(PlotScrollBar(1));
@@ -156,10 +146,9 @@ TEST_F(QtTest, ScrollBarUsesTheTenThousandModel) {
     SetScrollBar(1, -5, -2147483647 - 1, true);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_TRUE(bar->isEnabled());
-}
 
-TEST_F(QtTest, ScrollRequestsReachTheProgramWhichPlacesTheThumb) {
-    auto* bar = static_cast<QScrollBar*>(PlotScrollBar(2));
+    // Requests reach the program, which alone places the thumb.
+    bar = static_cast<QScrollBar*>(PlotScrollBar(2));
     SetScrollBar(2, 1000, 2000, true);
     const std::pair<QAbstractSlider::SliderAction, int> actions[] = {
         {QAbstractSlider::SliderSingleStepAdd, SB_LINERIGHT}, {QAbstractSlider::SliderSingleStepSub, SB_LINELEFT},
@@ -169,10 +158,7 @@ TEST_F(QtTest, ScrollRequestsReachTheProgramWhichPlacesTheThumb) {
     for (const auto& [action, code] : actions) {
         ResetHost();
         bar->triggerAction(action);
-        const HostCall* scroll = Host().Last(HostCall::SCROLL);
-        ASSERT_NE(scroll, nullptr);
-        EXPECT_EQ(scroll->window, 2);
-        EXPECT_EQ(scroll->a, code);
+        EXPECT_EQ(LastCall(HostCall::SCROLL), Call({2, code}));
         EXPECT_EQ(bar->value(), 1000) << "the bar does not move on its own";
     }
     ResetHost();
@@ -180,10 +166,7 @@ TEST_F(QtTest, ScrollRequestsReachTheProgramWhichPlacesTheThumb) {
         if (call.kind == HostCall::SCROLL) SetScrollBar(2, 6000, 2000, true);
     };
     bar->setSliderPosition(4321);
-    const HostCall* track = Host().Last(HostCall::SCROLL);
-    ASSERT_NE(track, nullptr);
-    EXPECT_EQ(track->a, SB_THUMBTRACK);
-    EXPECT_EQ(track->b, 4321);
+    EXPECT_EQ(LastCall(HostCall::SCROLL, 3), Call({2, SB_THUMBTRACK, 4321}));
     EXPECT_EQ(bar->value(), 6000);
 }
 
@@ -230,17 +213,12 @@ TEST_F(QtTest, PlacementIsTheWholeWindowAndRoundTrips) {
 TEST_F(QtTest, ResizeCloseBoxTitlesAndWorkArea) {
     PlotWindowWidget(3)->resize(321, 222);
     Flush();
-    const HostCall* size = Host().Last(HostCall::SIZE);
-    ASSERT_NE(size, nullptr);
-    EXPECT_EQ(size->window, 3);
     int width = 0, height = 0;
     GetClientSize(3, &width, &height);
-    EXPECT_EQ(std::pair(size->a, size->b), std::pair(width, height));
+    EXPECT_EQ(LastCall(HostCall::SIZE, 3), Call({3, width, height}));
     EXPECT_EQ(width, 321);
-
     PlotWindowWidget(2)->close();
-    ASSERT_NE(Host().Last(HostCall::CLOSE), nullptr);
-    EXPECT_EQ(Host().Last(HostCall::CLOSE)->window, 2);
+    EXPECT_EQ(LastCall(HostCall::CLOSE, 1), Call({2}));
     EXPECT_TRUE(IsPlotWindowVisible(2));
 
     SetWindowTitle(3, "Interval/\xB5s Histogram   r\xC3\xA9sum\xC3\xA9.pls");
@@ -252,8 +230,6 @@ TEST_F(QtTest, ResizeCloseBoxTitlesAndWorkArea) {
 }
 
 // ---- Painting ------------------------------------------------------------------------------------
-QColor Pixel(const QImage& image, int x, int y) { return QColor(image.pixel(x, y)); }
-
 TEST_F(QtTest, PaintDrawsThroughTheCanvasIntoTheWindow) {
     int paintedWidth = 0, paintedHeight = 0;
     Host().paint = [&](int) {
@@ -273,13 +249,12 @@ TEST_F(QtTest, PaintDrawsThroughTheCanvasIntoTheWindow) {
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(paintedWidth, PlotAreaWidget(1)->width());
     EXPECT_EQ(paintedHeight, PlotAreaWidget(1)->height());
-    EXPECT_EQ(Pixel(image, 15, 15), QColor(192, 0, 0));
-    EXPECT_EQ(Pixel(image, 29, 29), QColor(192, 0, 0));
-    EXPECT_EQ(Pixel(image, 30, 30), QColor(Qt::white)) << "right and bottom edges are exclusive";
-    EXPECT_EQ(Pixel(image, 0, 50), QColor(0, 0, 192));
-    EXPECT_EQ(Pixel(image, 39, 50), QColor(0, 0, 192));
-    EXPECT_EQ(Pixel(image, 40, 50), QColor(Qt::white)) << "a line ends before its end point";
-    EXPECT_EQ(Pixel(image, 62, 62), QColor(0, 192, 0));
+    // Right and bottom edges of a rectangle are exclusive; a line ends before its end point.
+    const std::tuple<int, int, QColor> pixels[] = {{15, 15, QColor(192, 0, 0)}, {29, 29, QColor(192, 0, 0)},
+                                                   {30, 30, Qt::white},         {0, 50, QColor(0, 0, 192)},
+                                                   {39, 50, QColor(0, 0, 192)}, {40, 50, Qt::white},
+                                                   {62, 62, QColor(0, 192, 0)}};
+    for (const auto& [x, y, color] : pixels) EXPECT_EQ(QColor(image.pixel(x, y)), color) << x << "," << y;
     int dark = 0;
     for (int y = 2; y < 16; ++y)
         for (int x = 100; x < 200; ++x) dark += qGray(image.pixel(x, y)) < 96;
@@ -371,8 +346,7 @@ TEST_F(QtTest, PostedCommandRunsAfterTheCurrentHandlerAndAnEarlyQuitEndsTheLoopA
     PostCommand(4, IDM_ABOUT);
     EXPECT_EQ(Host().Count(HostCall::COMMAND), 0);
     Flush();
-    ASSERT_NE(Host().Last(HostCall::COMMAND), nullptr);
-    EXPECT_EQ(std::pair(Host().Last(HostCall::COMMAND)->window, Host().Last(HostCall::COMMAND)->a), std::pair(4, int{IDM_ABOUT}));
+    EXPECT_EQ(LastCall(HostCall::COMMAND), Call({4, IDM_ABOUT}));
     PostQuit(3);
     EXPECT_EQ(RunEventLoop(), 3);
 }
@@ -387,7 +361,7 @@ TEST_F(QtTest, OnlyTheFirstDroppedFileIsOpened) {
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(PlotWindowWidget(2), &drop);
     ASSERT_EQ(Host().Count(HostCall::DROP), 1);
-    EXPECT_EQ(Host().Last(HostCall::DROP)->window, 2);
+    EXPECT_EQ(LastCall(HostCall::DROP, 1), Call({2}));
     EXPECT_EQ(Host().Last(HostCall::DROP)->text, "/data/first run.pls");
 
     QMimeData web;
@@ -470,16 +444,13 @@ TEST_F(QtTest, FileDialogsUseTitleFiltersAndDefaultExtension) {
     char path[260];
     ASSERT_TRUE(AskSaveFileName(save, path, sizeof path));
     EXPECT_EQ(QString::fromUtf8(path), directory.filePath(QStringLiteral("run.pls")));
-    EXPECT_EQ(title, QStringLiteral("Save Data"));
-    EXPECT_EQ(suffix, QStringLiteral("pls"));
+    EXPECT_EQ(QStringList({title, suffix}), QStringList({QStringLiteral("Save Data"), QStringLiteral("pls")}));
     EXPECT_TRUE(saving);
     EXPECT_EQ(filters, QStringList({QStringLiteral("Pulse data (*.pls) (*.pls)"), QStringLiteral("Text (*.txt *.tsv)")}));
 
     OnNextModal([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr);
-        dialog->selectFile(directory.filePath(QStringLiteral("run")));
-        static_cast<QDialog*>(dialog)->accept();
+        static_cast<QFileDialog*>(w)->selectFile(directory.filePath(QStringLiteral("run")));
+        static_cast<QDialog*>(w)->accept();
     });
     char small[8];
     EXPECT_FALSE(AskSaveFileName(save, small, sizeof small)) << "a path longer than the buffer is refused";

@@ -34,6 +34,14 @@ RecordingHost& Host() { return host; }
 
 void ResetHost() { host = RecordingHost(); }
 
+std::vector<int> LastCall(HostCall::Kind kind, size_t fields) {
+    const HostCall* call = host.Last(kind);
+    if (!call) return {};
+    std::vector<int> all = {call->window, call->a, call->b, call->c, call->d, call->e};
+    all.resize(fields);
+    return all;
+}
+
 void HostPaint(int window) {
     Record(HostCall::PAINT, window);
     if (host.paint)

@@ -27,3 +27,5 @@ struct RecordingHost {
 
 RecordingHost& Host();
 void ResetHost();
+// The window and the first `fields - 1` numbers of the last call of `kind`; empty when there was none.
+std::vector<int> LastCall(HostCall::Kind kind, size_t fields = 2);
