@@ -21,6 +21,7 @@
 #include "ui/commands.h"
 
 namespace {
+using Events = std::vector<std::pair<DialogEvent, int>>;
 
 struct DialogEventRecord {
     int dialog;
@@ -53,10 +54,11 @@ protected:
         QtTest::TearDown();
     }
 
-    static std::vector<DialogEventRecord> EventsOf(DialogEvent kind) {
-        std::vector<DialogEventRecord> out;
+    // The events since the last clear as (event, control), all or of one kind.
+    static Events EventsOf(int kind = -1) {
+        Events out;
         for (const DialogEventRecord& e : events)
-            if (e.event == kind) out.push_back(e);
+            if (kind < 0 || e.event == kind) out.emplace_back(e.event, e.control);
         return out;
     }
 
@@ -66,21 +68,9 @@ protected:
     }
 };
 
-const char* KindName(ControlKind kind) {
-    switch (kind) {
-    case CONTROL_STATIC: return "QLabel";
-    case CONTROL_EDIT: return "QLineEdit";
-    case CONTROL_MULTILINE_EDIT:
-    case CONTROL_READONLY_EDIT: return "QPlainTextEdit";
-    case CONTROL_CHECKBOX: return "QCheckBox";
-    case CONTROL_DROPDOWN_LIST: return "QComboBox";
-    case CONTROL_PUSHBUTTON:
-    case CONTROL_DEFAULT_PUSHBUTTON: return "QPushButton";
-    case CONTROL_GROUPBOX: return "QGroupBox";
-    case CONTROL_ICON: return "QLabel";
-    }
-    return "";
-}
+// The widget class of each control kind, in the order of ControlKind.
+const char* const KIND_CLASS[] = {"QLabel",      "QLineEdit",   "QPlainTextEdit", "QPlainTextEdit", "QCheckBox",
+                                  "QComboBox",   "QPushButton", "QPushButton",    "QGroupBox",      "QLabel"};
 
 // Whether a control shows its whole text in the room it was given.
 bool TextFits(QWidget* w) {
@@ -101,10 +91,8 @@ bool TextFits(QWidget* w) {
 TEST_F(QtDialogTest, EveryDialogIsBuiltWithEveryControlOfItsTemplateLegibly) {
     for (int id = IDD_ABOUT; id <= IDD_INFORMATION; ++id) {
         const DialogTemplate* t = FindDialogTemplate(id);
-        ASSERT_NE(t, nullptr);
         ASSERT_TRUE(OpenDialog(id, NO_OWNER, RecordingProcedure)) << id;
         QDialog* dialog = DialogWidget(id);
-        ASSERT_NE(dialog, nullptr) << id;
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(dialog->windowTitle(), AnsiToQString(t->title));
         int named = 0;
@@ -113,7 +101,7 @@ TEST_F(QtDialogTest, EveryDialogIsBuiltWithEveryControlOfItsTemplateLegibly) {
             if (c.id == IDC_STATIC) continue;
             QWidget* w = DialogControlWidget(id, c.id);
             ASSERT_NE(w, nullptr) << "dialog " << id << " control " << c.id;
-            EXPECT_STREQ(w->metaObject()->className(), KindName(c.kind)) << c.id;
+            EXPECT_STREQ(w->metaObject()->className(), KIND_CLASS[c.kind]) << c.id;
             named++;
         }
         EXPECT_GT(named, 0);
@@ -158,11 +146,9 @@ TEST_F(QtDialogTest, TypingApplyAndEnterReachTheProcedure) {
     edit->selectAll();
     QTest::keyClicks(edit, "200");
     QTest::mouseClick(Control<QPushButton>(IDD_DAQ, 6), Qt::LeftButton);
-    ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
     EXPECT_EQ(seen, "200");
     QTest::keyClick(Control<QLineEdit>(IDD_DAQ, IDC_DAQ_TIME_STEP), Qt::Key_Return);
-    ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 2u);
-    EXPECT_EQ(EventsOf(DLG_COMMAND)[1].control, 6);
+    EXPECT_EQ(EventsOf(DLG_COMMAND), (Events{{DLG_COMMAND, 6}, {DLG_COMMAND, 6}}));
 
     events.clear();
     auto* comment = Control<QPlainTextEdit>(IDD_DAQ, IDC_DAQ_COMMENTS);
@@ -179,24 +165,17 @@ TEST_F(QtDialogTest, TypingApplyAndEnterReachTheProcedure) {
 TEST_F(QtDialogTest, EscapeIsCommandTwoAndTheCloseBoxIsACloseRequest) {
     ASSERT_TRUE(OpenDialog(IDD_PULSE_SHAPE, 0, RecordingProcedure));
     QTest::keyClick(Control<QLineEdit>(IDD_PULSE_SHAPE, ShapePointId(0, 30)), Qt::Key_Escape);
-    ASSERT_EQ(EventsOf(DLG_COMMAND).size(), 1u);
-    EXPECT_EQ(EventsOf(DLG_COMMAND)[0].control, IDCANCEL);
-    EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE)) << "only the procedure closes a dialog";
-
+    EXPECT_EQ(EventsOf(DLG_COMMAND), (Events{{DLG_COMMAND, IDCANCEL}}));
     events.clear();
     DialogWidget(IDD_PULSE_SHAPE)->close();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].event, DLG_CLOSE);
-    EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE));
+    EXPECT_EQ(EventsOf(), (Events{{DLG_CLOSE, 0}}));
+    EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE)) << "only the procedure closes a dialog";
 
     // A procedure that leaves close requests alone receives Cancel, as dialogs do by default.
     events.clear();
     handleClose = false;
     DialogWidget(IDD_PULSE_SHAPE)->close();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].event, DLG_CLOSE);
-    EXPECT_EQ(events[1].event, DLG_COMMAND);
-    EXPECT_EQ(events[1].control, IDCANCEL);
+    EXPECT_EQ(EventsOf(), (Events{{DLG_CLOSE, 0}, {DLG_COMMAND, IDCANCEL}}));
 }
 
 TEST_F(QtDialogTest, CheckBoxesAndListsReportOnlyWhatTheUserChanges) {
@@ -204,9 +183,7 @@ TEST_F(QtDialogTest, CheckBoxesAndListsReportOnlyWhatTheUserChanges) {
     CheckDialogButton(IDD_DAQ, IDC_DAQ_USE_ADVANCED_FILTER, true);
     EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, IDC_DAQ_USE_ADVANCED_FILTER));
     QTest::mouseClick(Control<QCheckBox>(IDD_DAQ, IDC_DAQ_USE_SHAPE), Qt::LeftButton);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].event, DLG_COMMAND);
-    EXPECT_EQ(events[1].control, IDC_DAQ_USE_SHAPE);
+    EXPECT_EQ(EventsOf(), (Events{{DLG_INIT, 0}, {DLG_COMMAND, IDC_DAQ_USE_SHAPE}}));
     EXPECT_TRUE(IsDialogButtonChecked(IDD_DAQ, IDC_DAQ_USE_SHAPE));
 
     events.clear();
@@ -216,9 +193,7 @@ TEST_F(QtDialogTest, CheckBoxesAndListsReportOnlyWhatTheUserChanges) {
     SetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 0);
     EXPECT_TRUE(events.empty());
     QTest::keyClick(Control<QComboBox>(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), Qt::Key_Down);
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].event, DLG_SELECTION_CHANGE);
-    EXPECT_EQ(events[0].control, IDC_DAQ_CHANNEL_SELECTION);
+    EXPECT_EQ(EventsOf(), (Events{{DLG_SELECTION_CHANGE, IDC_DAQ_CHANNEL_SELECTION}}));
     EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), 1);
     SetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION, 9);
     EXPECT_EQ(GetComboBoxSelection(IDD_DAQ, IDC_DAQ_CHANNEL_SELECTION), -1);
@@ -231,14 +206,13 @@ TEST_F(QtDialogTest, CheckBoxesAndListsReportOnlyWhatTheUserChanges) {
 TEST_F(QtDialogTest, OwnedDialogsBlockTheirOwnerOnlyAndASecondOpenRaisesTheFirst) {
     ASSERT_TRUE(OpenDialog(IDD_AUDIO_INTERFACE, 2, RecordingProcedure));
     QDialog* owned = DialogWidget(IDD_AUDIO_INTERFACE);
-    EXPECT_EQ(owned->parentWidget(), PlotWindowWidget(2));
-    EXPECT_EQ(owned->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(std::pair(owned->parentWidget(), owned->windowModality()), std::pair(PlotWindowWidget(2), Qt::WindowModal));
 
     // Input through the window system: the owner is blocked, the other plot windows are not.
     QTest::keyClick(PlotWindowWidget(2)->windowHandle(), Qt::Key_A);
     QTest::keyClick(PlotWindowWidget(1)->windowHandle(), Qt::Key_A);
-    ASSERT_EQ(Host().Count(HostCall::KEY), 1);
-    EXPECT_EQ(Host().Last(HostCall::KEY)->window, 1);
+    EXPECT_EQ(Host().Count(HostCall::KEY), 1);
+    EXPECT_EQ(LastCall(HostCall::KEY, 1), std::vector<int>{1});
 
     ASSERT_TRUE(OpenDialog(IDD_CALIBRATION, NO_OWNER, RecordingProcedure));
     QDialog* free = DialogWidget(IDD_CALIBRATION);
@@ -246,8 +220,7 @@ TEST_F(QtDialogTest, OwnedDialogsBlockTheirOwnerOnlyAndASecondOpenRaisesTheFirst
     for (int window = 0; window < 7; ++window)
         if (window != 2) QTest::keyClick(PlotWindowWidget(window)->windowHandle(), Qt::Key_S);
     EXPECT_EQ(Host().Count(HostCall::KEY), 6) << "an ownerless dialog blocks nothing";
-    EXPECT_EQ(free->parentWidget(), nullptr);
-    EXPECT_EQ(free->windowModality(), Qt::NonModal);
+    EXPECT_TRUE(free->parentWidget() == nullptr && free->windowModality() == Qt::NonModal);
     events.clear();
     ASSERT_TRUE(OpenDialog(IDD_CALIBRATION, NO_OWNER, RecordingProcedure));
     EXPECT_EQ(DialogWidget(IDD_CALIBRATION), free);
@@ -285,7 +258,7 @@ TEST_F(QtDialogTest, TheProcedureMayEndTheDialogAtAnyTime) {
     QTest::mouseClick(DialogWidget(IDD_ABOUT), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     ASSERT_FALSE(EventsOf(DLG_CLICK).empty());
     SendDialogEvent(IDD_ABOUT, DLG_COMMAND, DIALOG_REAPPLY);
-    EXPECT_EQ(std::pair(events.back().event, events.back().control), std::pair(DLG_COMMAND, int{DIALOG_REAPPLY}));
+    EXPECT_EQ(EventsOf().back(), std::pair(DLG_COMMAND, int{DIALOG_REAPPLY}));
 }
 
 // Initialisation runs before the dialog is shown; texts convert from and to Windows-1252, line ends
@@ -295,8 +268,7 @@ TEST_F(QtDialogTest, InitialisationFirstAndTextsConvertAndRespectTheBufferSize) 
         if (event == DLG_INIT) SetDialogItemText(dialog, IDC_INFORMATION_TEXT, "Bin \t Counts \r\n5\t 7");
     };
     ASSERT_TRUE(OpenDialog(IDD_INFORMATION, 1, RecordingProcedure));
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].event, DLG_INIT);
+    EXPECT_EQ(EventsOf(), (Events{{DLG_INIT, 0}}));
     EXPECT_FALSE(events[0].visible);
     EXPECT_TRUE(DialogWidget(IDD_INFORMATION)->isVisible());
     auto* text = Control<QPlainTextEdit>(IDD_INFORMATION, IDC_INFORMATION_TEXT);
