@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "acquisition/pulse_store.h"
+#include "analysis/background_source.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
 #include "analysis/selection.h"
@@ -15,6 +16,7 @@
 
 double heightCounts[HEIGHT_BINS];
 double backgroundSpectrum[2][HEIGHT_BINS];
+BackgroundSource backgroundSource;
 
 namespace {
 constexpr int32_t LAST_BIN = HEIGHT_BINS - 1;
@@ -195,8 +197,35 @@ void BuildHeightSpectrumCounts(uint32_t first, uint32_t end) {
     FillRawSpectrum(channel, static_cast<int32_t>(dataLength[WND_HEIGHT]));
 }
 
+namespace {
+// What the exports need to give the background back as counts: each channel's window, its span and
+// bin width, the sample rate and the comment (whose stamps date the window).
+void RecordBackgroundSource() {
+    backgroundSource = {};
+    backgroundSource.sampleRate = dataSampleRate;
+    std::memcpy(backgroundSource.comment, settings.comments, sizeof(backgroundSource.comment));
+    backgroundSource.comment[sizeof(backgroundSource.comment) - 1] = '\0';
+    for (int channel = 0; channel < 2; ++channel) {
+        int64_t begin = workingParameters[channel][FIELD_BEGIN_TIME];
+        backgroundSource.beginSeconds[channel] = static_cast<double>(begin > 0 ? begin : 0) / dataSampleRate;
+        backgroundSource.spanFrames[channel] = AnalysedSpanFrames(channel);
+        backgroundSource.binSize[channel] = settings.channel[channel].heightBinSize;
+    }
+}
+}  // namespace
+
+int64_t AnalysedSpanFrames(int channel) {
+    int64_t begin = workingParameters[channel][FIELD_BEGIN_TIME];
+    int64_t duration = workingParameters[channel][FIELD_DURATION_TIME];
+    if (begin < 0) begin = 0;
+    if (duration <= 0 || begin >= sampleClock) return 0;
+    // begin < sampleClock here, so the comparison cannot overflow.
+    return duration < sampleClock - begin ? duration : sampleClock - begin;
+}
+
 void SetDataAsBackground() {
     std::memset(backgroundSpectrum, 0, sizeof(backgroundSpectrum));
+    RecordBackgroundSource();
     for (int channel = 0; channel < 2; ++channel) {
         // The rate over the time the counted pulses come from; without such time there is no rate
         // to store and the channel's background stays empty.
@@ -217,5 +246,6 @@ void SetDataAsBackground() {
 void ResetHeightSpectrumState() {
     std::memset(heightCounts, 0, sizeof(heightCounts));
     std::memset(backgroundSpectrum, 0, sizeof(backgroundSpectrum));
+    backgroundSource = {};
     heightRawExtent = LAST_BIN;
 }

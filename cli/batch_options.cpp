@@ -73,6 +73,8 @@ constexpr ExportKind EXPORT_KINDS[] = {
     {"height", IDM_EXPORT_HEIGHT},       {"height-time", IDM_EXPORT_HEIGHT_TIME},
     {"roi", IDM_EXPORT_ROI},             {"roi-time", IDM_EXPORT_ROI_TIME},
     {"coincident", IDM_EXPORT_COINCIDENT},
+    {"n42", IDM_EXPORT_N42},             {"npes", IDM_EXPORT_NPES},
+    {"spe", IDM_EXPORT_SPE},             {"spectrum-csv", IDM_EXPORT_SPECTRUM_CSV},
 };
 
 bool ParseExport(const std::string& value, BatchExport* out) {
@@ -124,7 +126,7 @@ bool TakeOption(const OptionDefinition& option, const std::string& value, BatchO
             BatchExport exportRequest;
             if (!ParseExport(value, &exportRequest)) {
                 *error = "--export " + value + ": expected KIND=FILE with KIND one of rate-time, rate-hist, "
-                         "interval, width, height, height-time, roi, roi-time, coincident";
+                         "interval, width, height, height-time, roi, roi-time, coincident, n42, npes, spe, spectrum-csv";
                 return false;
             }
             options->exports.push_back(exportRequest);
@@ -277,6 +279,8 @@ const char* BatchUsage() {
            "  --save OUT.pls                    write the data file after the run\n"
            "  --export KIND=OUT.txt             rate-time, rate-hist, interval, width, height, height-time,\n"
            "                                    roi, roi-time, coincident (repeatable)\n"
+           "  --export KIND=FILE                the spectrum for other programs: n42 (N42 XML), npes (NPES\n"
+           "                                    JSON), spe (IAEA SPE), spectrum-csv (CSV)\n"
            "  --summary                         print the results as one JSON object\n"
            "setting names (as \"settings show\" prints them; CH is left or right):\n"
            "  inputDevice inputRateIndex inputBitsCode inputFormat inputChannels outputDevice\n"

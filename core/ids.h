@@ -52,6 +52,11 @@ constexpr int IDM_ABOUT = 32805;
 constexpr int IDM_INFORMATION = 32806;    // key Q; not in the menu
 constexpr int IDM_WRITE_DATA_FILE = 32807;  // hourly and automatic saves; not in the menu
 constexpr int IDM_OPEN_NAMED_FILE = 33000;  // a file named on the command line
+// Spectrum exports in the exchange formats (File -> Export, after the nine text exports).
+constexpr int IDM_EXPORT_N42 = 32810;
+constexpr int IDM_EXPORT_NPES = 32811;
+constexpr int IDM_EXPORT_SPE = 32812;
+constexpr int IDM_EXPORT_SPECTRUM_CSV = 32813;
 // The commands of the menu proper, IDM_OPEN to IDM_ABOUT.
 constexpr int IDM_FIRST = IDM_OPEN;
 constexpr int IDM_LAST = IDM_ABOUT;

@@ -34,11 +34,20 @@ constexpr uint32_t REQUIRED_MASKS[MENU_RULE_COUNT] = {
     RS_INPUT_READY,                                                 // Load Settings
     0, 0, 0, 0};                                                    // Save Settings (As), Help, About
 
-MenuRule rules[MENU_RULE_COUNT];
+// Commands added after the original table, with their required masks: the spectrum exports follow
+// the rule of the height export.
+constexpr MenuRule ADDED_RULES[] = {{IDM_EXPORT_N42, RS_DATA_READY, 0},
+                                    {IDM_EXPORT_NPES, RS_DATA_READY, 0},
+                                    {IDM_EXPORT_SPE, RS_DATA_READY, 0},
+                                    {IDM_EXPORT_SPECTRUM_CSV, RS_DATA_READY, 0}};
+constexpr int ADDED_RULE_COUNT = static_cast<int>(sizeof(ADDED_RULES) / sizeof(ADDED_RULES[0]));
+
+MenuRule rules[MENU_RULE_COUNT + ADDED_RULE_COUNT];
 }  // namespace
 
 void ResetMenuState() {
     for (int i = 0; i < MENU_RULE_COUNT; ++i) rules[i] = {static_cast<uint32_t>(IDM_FIRST + i), REQUIRED_MASKS[i], 0};
+    for (int i = 0; i < ADDED_RULE_COUNT; ++i) rules[MENU_RULE_COUNT + i] = ADDED_RULES[i];
 }
 
 void ResetRunState() {

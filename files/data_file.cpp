@@ -53,6 +53,21 @@ void ResetHeaderImage() {
     headerImage.headerSize = DATA_FILE_HEADER_SIZE;
 }
 
+// The file the acquisition in memory came from or was written to, and the acquisition it names (its
+// clock and counts then): a later Start or Continue changes those, and the name no longer applies.
+struct SourceFile {
+    std::string name;
+    int64_t clock = -1;
+    uint32_t counts[2] = {0, 0};
+} sourceFile;
+
+void RememberSourceFile(const char* name) {
+    sourceFile.name = name;
+    sourceFile.clock = sampleClock;
+    sourceFile.counts[0] = pulseCount[0];
+    sourceFile.counts[1] = pulseCount[1];
+}
+
 void SetTitlesWithFileName(const char* name) {
     for (int w = 0; w < 6; ++w) SetWindowTitle(w, (std::string(plainTitles[w]) + name).c_str());
 }
@@ -223,7 +238,9 @@ void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcq
         openRefusedNotWav = true;
         return;
     }
-    if (!ReadOpenedFile(file, fullSettings, shapeAcquisition, path + nameOffset))
+    if (ReadOpenedFile(file, fullSettings, shapeAcquisition, path + nameOffset))
+        RememberSourceFile(path + nameOffset);
+    else
         ShowMessage(WRONG_FORMAT_MESSAGE, MB_ICONHAND);
     file.stream.close();
     runState |= RS_DATA_READY | RS_INPUT_READY;
@@ -299,13 +316,21 @@ void WriteDataFile() {
         return;
     }
     SetTitlesWithFileName(dataFileName + dataFileNameOffset);
+    RememberSourceFile(dataFileName + dataFileNameOffset);
     UpdateMenuState();
+}
+
+const char* AcquisitionFileName() {
+    bool same = sourceFile.clock == sampleClock && sourceFile.counts[0] == pulseCount[0] &&
+                sourceFile.counts[1] == pulseCount[1];
+    return same ? sourceFile.name.c_str() : "";
 }
 
 void ResetDataFileState() {
     ResetHeaderImage();
     dataFileName[0] = '\0';
     dataFileNameOffset = 0;
+    sourceFile = SourceFile{};
     replayProgressHandler = nullptr;
     openWavOnly = openRefusedNotWav = false;
     ResetBinaryFileState();

@@ -22,4 +22,8 @@ void SaveCommand(int window);
 // happens before a name was chosen.
 void WriteDataFile();
 
+// The name (without folder) of the file the data in memory were opened from or last written to, as
+// long as the acquisition has not changed since; empty otherwise.
+const char* AcquisitionFileName();
+
 void ResetDataFileState();

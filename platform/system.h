@@ -14,6 +14,9 @@ bool IsDirectoryWritable(const std::string& directory);
 bool IsFileWritable(const std::string& path);
 bool MakeDirectories(const std::string& directory);
 LocalTime GetLocalTime();
+// Minutes east of UTC that the local time zone had at a local date and time (daylight saving as it
+// applied then); false when the time cannot be placed.
+bool LocalUtcOffsetMinutes(const LocalTime& time, int* minutes);
 std::string GetEnvironment(const char* name);
 // Whether standard error goes to a terminal (the batch tool then shows progress).
 bool IsStandardErrorTerminal();

@@ -23,6 +23,11 @@ constexpr MenuNode EXPORT_MENU[] = {
     {"&Regions of Interest", IDM_EXPORT_ROI, nullptr, 0, true},
     {"Regions of Interest vs Time", IDM_EXPORT_ROI_TIME, nullptr, 0, true},
     {"Coincident Pulses Height and Delay", IDM_EXPORT_COINCIDENT, nullptr, 0, true},
+    SEPARATOR,
+    {"Spectrum as N42 XML\x85", IDM_EXPORT_N42, nullptr, 0, true},
+    {"Spectrum as NPES JSON\x85", IDM_EXPORT_NPES, nullptr, 0, true},
+    {"Spectrum as IAEA SPE\x85", IDM_EXPORT_SPE, nullptr, 0, true},
+    {"Spectrum as CSV\x85", IDM_EXPORT_SPECTRUM_CSV, nullptr, 0, true},
 };
 
 constexpr MenuNode FILE_MENU[] = {

@@ -3,7 +3,7 @@
 set -e
 PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev portaudio19-dev libasound2-dev \
 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra clang libclang-rt-14-dev \
-alsa-utils xvfb xauth libeigen3-dev desktop-file-utils appstream shared-mime-info man-db groff-base"
+alsa-utils xvfb xauth libeigen3-dev libpugixml-dev nlohmann-json3-dev desktop-file-utils appstream shared-mime-info man-db groff-base"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "files/data_file.h"
 #include "files/exports.h"
+#include "files/spectrum_export.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
 #include "ui/daq_dialog.h"
@@ -41,7 +42,9 @@ void ShowWindowCommand(int window) {
 
 void SendCommand(int window, int command) {
     int id = command & 0xFFFF;
-    if (id > IDM_OPEN_NAMED_FILE || (id != IDM_OPEN_NAMED_FILE && (id < IDM_OPEN || id > IDM_WRITE_DATA_FILE)))
+    bool spectrumExport = id >= IDM_EXPORT_N42 && id <= IDM_EXPORT_SPECTRUM_CSV;
+    if (!spectrumExport &&
+        (id > IDM_OPEN_NAMED_FILE || (id != IDM_OPEN_NAMED_FILE && (id < IDM_OPEN || id > IDM_WRITE_DATA_FILE))))
         return;
     dispatched.push_back(id);
     switch (id) {
@@ -64,6 +67,12 @@ void SendCommand(int window, int command) {
         case IDM_EXPORT_ROI_TIME:
         case IDM_EXPORT_COINCIDENT:
             ExportCommand(window, id);
+            break;
+        case IDM_EXPORT_N42:
+        case IDM_EXPORT_NPES:
+        case IDM_EXPORT_SPE:
+        case IDM_EXPORT_SPECTRUM_CSV:
+            SpectrumExportCommand(window, id);
             break;
         case IDM_EXIT:
             Exit();

@@ -45,6 +45,25 @@ LocalTime GetLocalTime() {
     return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 
+bool LocalUtcOffsetMinutes(const LocalTime& time, int* minutes) {
+    std::tm local{};
+    local.tm_year = time.year - 1900;
+    local.tm_mon = time.month - 1;
+    local.tm_mday = time.day;
+    local.tm_hour = time.hour;
+    local.tm_min = time.minute;
+    local.tm_sec = time.second;
+    local.tm_isdst = -1;
+    std::tm fields = local;
+    std::time_t instant = std::mktime(&local);
+    if (instant == static_cast<std::time_t>(-1)) return false;
+    // The same fields read as UTC lie ahead of the instant by the zone's offset.
+    std::time_t asUtc = timegm(&fields);
+    if (asUtc == static_cast<std::time_t>(-1)) return false;
+    *minutes = static_cast<int>((asUtc - instant) / 60);
+    return true;
+}
+
 std::string GetEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();

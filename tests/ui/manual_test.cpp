@@ -10,6 +10,7 @@
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "core/view_state.h"
+#include "files/spectrum_data.h"
 #include "platform/headless/headless.h"
 #include "resources/resources.h"
 #include "tests/support/test_support.h"
@@ -27,20 +28,12 @@ std::string ReadManual() {
 }
 
 // A menu text as the manual writes it: without the "&" mnemonic marks and without the shortcut
-// after the tab, converted from Windows-1252 (Latin-1 range) to UTF-8.
+// after the tab, converted from Windows-1252 to UTF-8.
 std::string PlainMenuText(const char* text) {
     std::string plain;
-    for (const char* p = text; *p && *p != '\t'; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '&') continue;
-        if (c < 0x80) {
-            plain += static_cast<char>(c);
-        } else {
-            plain += static_cast<char>(0xC0 | (c >> 6));
-            plain += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return plain;
+    for (const char* p = text; *p && *p != '\t'; ++p)
+        if (*p != '&') plain += *p;
+    return AnsiToUtf8(plain.c_str(), plain.size());
 }
 
 void CollectMenuTexts(const MenuNode* nodes, int count, std::vector<std::string>* texts) {
