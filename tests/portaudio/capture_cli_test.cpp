@@ -23,18 +23,6 @@ constexpr uint32_t RATE = 48000;
 constexpr uint32_t FRAME_BYTES = 4;                       // 16-bit stereo
 constexpr uint32_t BUFFER_BYTES = RATE / 2 * FRAME_BYTES;  // half a second
 
-std::vector<uint8_t> GeneratorSamples(double seconds) {
-    PulseGeneratorParameters parameters;
-    parameters.pulseRate = 400.0;
-    parameters.seed = 11;
-    PulseGenerator generator;
-    EXPECT_TRUE(InitPulseGenerator(generator, parameters, RATE));
-    uint32_t frames = static_cast<uint32_t>(seconds * RATE);
-    std::vector<uint8_t> bytes(static_cast<size_t>(frames) * FRAME_BYTES);
-    GeneratePulseFrames(generator, MakeFormat(2, 16, RATE, 3), bytes.data(), frames);
-    return bytes;
-}
-
 // The sample clock, the pulse counts and the pulse records (left, then right) of a capture.
 struct StoredPulses {
     int64_t clock = 0;
@@ -103,7 +91,12 @@ CliRun RunCli(const std::string& environment, const std::string& arguments) {
 
 TEST_F(LiveAudioTest, BatchCaptureStoresThePulsesOfHalfSecondBlocks) {
     const double seconds = 3.0;
-    std::vector<uint8_t> samples = GeneratorSamples(seconds + 1.5);  // the device must never run dry
+    PulseGeneratorParameters parameters;
+    parameters.pulseRate = 400.0, parameters.seed = 11;
+    PulseGenerator generator;
+    ASSERT_TRUE(InitPulseGenerator(generator, parameters, RATE));
+    std::vector<uint8_t> samples(size_t{RATE} * 9 / 2 * FRAME_BYTES);  // 4.5 s: the device must never run dry
+    GeneratePulseFrames(generator, MakeFormat(2, 16, RATE, 3), samples.data(), RATE * 9 / 2);
     WriteFile(capturePath, samples);
     std::string dataFile = AudioTestFolder() + "/capture.pls";
     CliRun run = RunCli("", "capture --device filecap --seconds 3 --set inputChannels=2 --set left.minHeight=3 "

@@ -79,14 +79,10 @@ TEST_F(LiveAudioTest, DeviceListsAndFormatQueries) {
     EXPECT_STREQ(name, "TIK") << "a short capacity cuts the name and still ends it";
 
     int device = FindInputDevice("filecap"), output = FindOutputDevice("filecap");
-    ASSERT_GE(device, 0);
-    ASSERT_GE(output, 0);
+    ASSERT_TRUE(device >= 0 && output >= 0);
     WaveFormat extensible = MakeFormat(2, 24, 192000, 3), badAlign = MakeFormat(2, 16, 48000, 3),
                floating = MakeFormat(2, 32, 48000, 3);
-    extensible.formatTag = 0xFFFE;
-    extensible.extraSize = 22;
-    badAlign.blockAlign = 3;
-    floating.formatTag = 3;
+    extensible.formatTag = 0xFFFE, extensible.extraSize = 22, badAlign.blockAlign = 3, floating.formatTag = 3;
     for (int input : {device, inputs - 1}) {
         for (uint32_t rate : {44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000})
             for (uint16_t bits : {16, 24, 32})
@@ -205,18 +201,15 @@ TEST_F(LiveAudioTest, UnpacedGeneratorDeliversTheModuleSignal) {
     testing::internal::CaptureStderr();
     Capture stereo = CaptureBuffers(generator, format, HALF_SECOND, 8);
     Stop();
+    Capture right = CaptureBuffers(generator, MakeFormat(1, 16, 48000, 2), HALF_SECOND / 2, 8);
+    Stop();
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("TIK pulse generator: ignoring TIK_GEN_NOISE=lots"), std::string::npos) << errors;
     EXPECT_NE(errors.find("rise, decay and coupling times must increase"), std::string::npos) << errors;
-    Capture right = CaptureBuffers(generator, MakeFormat(1, 16, 48000, 2), HALF_SECOND / 2, 8);
-    Stop();
     ASSERT_TRUE(stereo.complete && right.complete);
 
     PulseGeneratorParameters parameters;
-    parameters.speed = 0;
-    parameters.seed = 42;
-    parameters.pulseRate = 300;
-    parameters.coincidence = 0.5;
+    parameters.speed = 0, parameters.seed = 42, parameters.pulseRate = 300, parameters.coincidence = 0.5;
     PulseGenerator model;
     ASSERT_TRUE(InitPulseGenerator(model, parameters, 48000));
     std::vector<uint8_t> expected(8 * HALF_SECOND), expectedRight;

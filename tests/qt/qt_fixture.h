@@ -3,13 +3,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QThread>
 #include <functional>
-#include <map>
 
 #include "platform/qt/qt_platform.h"
 #include "core/ids.h"
@@ -25,8 +23,6 @@ protected:
             for (int i = 0; i < 7; ++i)
                 placements[i] = {1, 20 + 30 * i, 20 + 20 * i, 20 + 30 * i + 400, 20 + 20 * i + 200};
             ASSERT_TRUE(CreatePlotWindows(placements));
-            for (int command = IDM_FIRST; command <= IDM_WRITE_DATA_FILE; ++command)
-                if (QAction* action = MenuAction(command)) InitialMenuStates()[command] = action->isEnabled();
             created = true;
         }
         Flush();
@@ -38,12 +34,6 @@ protected:
             if (IsDialogOpen(dialog)) EndDialog(dialog, 0);
         Flush();
         ResetHost();
-    }
-
-    // Whether each menu item was enabled right after the windows were created.
-    static std::map<int, bool>& InitialMenuStates() {
-        static std::map<int, bool> states;
-        return states;
     }
 
     // Runs the event loop until condition holds or milliseconds have passed.
