@@ -56,22 +56,27 @@ struct Candidate {
     double z;
 };
 
-// Model of a window: background line plus Gaussians integrated over each bin, and its Jacobian.
+// Model of a window: background line plus Gaussians integrated over each bin, and its Jacobian
+// (when one is asked for).
 void EvaluateModel(const Eigen::VectorXd& p, int firstBin, double centre, int n, Eigen::VectorXd* f,
                    Eigen::MatrixXd* jacobian) {
     int peaks = (static_cast<int>(p.size()) - 2) / 3;
     f->resize(n);
-    jacobian->resize(n, p.size());
+    if (jacobian) jacobian->resize(n, p.size());
     for (int i = 0; i < n; ++i) {
         double lo = firstBin + i, hi = lo + 1.0;
         double value = p[0] + p[1] * (lo + 0.5 - centre);
-        (*jacobian)(i, 0) = 1.0;
-        (*jacobian)(i, 1) = lo + 0.5 - centre;
+        if (jacobian) {
+            (*jacobian)(i, 0) = 1.0;
+            (*jacobian)(i, 1) = lo + 0.5 - centre;
+        }
         for (int k = 0; k < peaks; ++k) {
             double area = p[2 + 3 * k], mu = p[3 + 3 * k], sigma = p[4 + 3 * k];
             double a = (lo - mu) / sigma, b = (hi - mu) / sigma;
-            double share = Phi(b) - Phi(a), da = PhiDensity(a), db = PhiDensity(b);
+            double share = Phi(b) - Phi(a);
+            double da = jacobian ? PhiDensity(a) : 0.0, db = jacobian ? PhiDensity(b) : 0.0;
             value += area * share;
+            if (!jacobian) continue;
             (*jacobian)(i, 2 + 3 * k) = share;
             (*jacobian)(i, 3 + 3 * k) = area * (da - db) / sigma;
             (*jacobian)(i, 4 + 3 * k) = area * (a * da - b * db) / sigma;
@@ -256,8 +261,7 @@ bool FitPeakWindow(const std::vector<double>& counts, const std::vector<double>&
             Eigen::VectorXd trial = p + step;
             ClampParameters(trial, expectedSigma, firstBin, n);
             Eigen::VectorXd trialModel;
-            Eigen::MatrixXd unused;
-            EvaluateModel(trial, firstBin, centre, n, &trialModel, &unused);
+            EvaluateModel(trial, firstBin, centre, n, &trialModel, nullptr);
             newChi = WeightedChiSquare(counts, trialModel, w);
             if (newChi <= chi) {
                 p = trial;

@@ -75,6 +75,7 @@ constexpr ExportKind EXPORT_KINDS[] = {
     {"coincident", IDM_EXPORT_COINCIDENT},
     {"n42", IDM_EXPORT_N42},             {"npes", IDM_EXPORT_NPES},
     {"spe", IDM_EXPORT_SPE},             {"spectrum-csv", IDM_EXPORT_SPECTRUM_CSV},
+    {"peaks", BATCH_EXPORT_PEAKS},
 };
 
 bool ParseExport(const std::string& value, BatchExport* out) {
@@ -126,7 +127,7 @@ bool TakeOption(const OptionDefinition& option, const std::string& value, BatchO
             BatchExport exportRequest;
             if (!ParseExport(value, &exportRequest)) {
                 *error = "--export " + value + ": expected KIND=FILE with KIND one of rate-time, rate-hist, "
-                         "interval, width, height, height-time, roi, roi-time, coincident, n42, npes, spe, spectrum-csv";
+                         "interval, width, height, height-time, roi, roi-time, coincident, n42, npes, spe, spectrum-csv, peaks";
                 return false;
             }
             options->exports.push_back(exportRequest);
@@ -278,10 +279,11 @@ const char* BatchUsage() {
            "  --background FILE                 use the pulses of FILE (pls or wav) as background\n"
            "  --save OUT.pls                    write the data file after the run\n"
            "  --export KIND=OUT.txt             rate-time, rate-hist, interval, width, height, height-time,\n"
-           "                                    roi, roi-time, coincident (repeatable)\n"
+           "                                    roi, roi-time, coincident, peaks (repeatable)\n"
            "  --export KIND=FILE                the spectrum for other programs: n42 (N42 XML), npes (NPES\n"
            "                                    JSON), spe (IAEA SPE), spectrum-csv (CSV)\n"
-           "  --summary                         print the results as one JSON object\n"
+           "  --summary                         print the results as one JSON object (with peaks,\n"
+           "                                    nuclides and counting statistics)\n"
            "setting names (as \"settings show\" prints them; CH is left or right):\n"
            "  inputDevice inputRateIndex inputBitsCode inputFormat inputChannels outputDevice\n"
            "  outputRateIndex outputBitsCode outputFormat outputChannels   list positions of Audio Interface\n"

@@ -18,8 +18,11 @@ enum BatchCommand {
     BATCH_SHAPE,          // shape IN.wav (the pulse-shape template from a sound file)
 };
 
+// The peak table: no menu command writes it.
+constexpr int BATCH_EXPORT_PEAKS = 0;
+
 struct BatchExport {
-    int command;  // IDM_EXPORT_*
+    int command;  // IDM_EXPORT_*, or BATCH_EXPORT_PEAKS
     std::string path;
 };
 

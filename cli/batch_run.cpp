@@ -14,6 +14,7 @@
 #include "cli/batch_settings.h"
 #include "cli/setting_apply.h"
 #include "acquisition/capture.h"
+#include "cli/peak_summary.h"
 #include "core/run_state.h"
 #include "platform/audio.h"
 #include "ui/host_events.h"
@@ -111,9 +112,22 @@ bool RunFile(const BatchOptions& options) {
     return opened;
 }
 
-void WriteResults(const BatchOptions& options) {
+// One export through its menu command, or the peak table; false when the peak table was not written.
+bool WriteExport(const BatchExport& request) {
+    if (request.command != BATCH_EXPORT_PEAKS) {
+        SendWithFileAnswer(request.command, request.path);
+        return true;
+    }
+    if (WritePeakTable(request.path)) return true;
+    Fail("cannot write " + request.path);
+    return false;
+}
+
+bool WriteResults(const BatchOptions& options) {
     if (!options.save.empty()) SendWithFileAnswer(IDM_SAVE, options.save);
-    for (const BatchExport& request : options.exports) SendWithFileAnswer(request.command, request.path);
+    bool ok = true;
+    for (const BatchExport& request : options.exports) ok = WriteExport(request) && ok;
+    return ok;
 }
 
 // Every path goes through a file dialog or the file-name buffer: checked before anything runs.
@@ -137,7 +151,7 @@ void PrintSummary() {
         std::printf("%s{\"window\":%d,\"dataLength\":%lld,\"entryCount\":%lld}", w == WND_PULSES ? "" : ",", w,
                     static_cast<long long>(dataLength[w]), entries);
     }
-    std::printf("]}\n");
+    std::printf("]%s}\n", PeakSummaryMembers().c_str());
 }
 
 // ---- Live capture ------------------------------------------------------------------------------
@@ -258,7 +272,7 @@ int RunCapture(const BatchOptions& options) {
     for (size_t i = first; i < Headless().messages.size(); ++i)
         if (Headless().messages[i].style & MB_ICONHAND) ok = false;
     size_t written = Headless().messages.size();
-    for (const BatchExport& request : options.exports) SendWithFileAnswer(request.command, request.path);
+    for (const BatchExport& request : options.exports) ok = WriteExport(request) && ok;
     ok = !FileFailureShownSince(written) && ok;
     if (options.summary) PrintSummary();
     return ok ? 0 : 1;
@@ -322,8 +336,8 @@ int RunBatch(const BatchOptions& options) {
     EndProgressLine();
     if (!opened) return 1;
     size_t first = Headless().messages.size();
-    WriteResults(options);
-    bool written = !FileFailureShownSince(first);
+    bool written = WriteResults(options);
+    written = !FileFailureShownSince(first) && written;
     if (options.summary) PrintSummary();
     return written ? 0 : 1;
 }

@@ -57,6 +57,8 @@ constexpr int IDM_EXPORT_N42 = 32810;
 constexpr int IDM_EXPORT_NPES = 32811;
 constexpr int IDM_EXPORT_SPE = 32812;
 constexpr int IDM_EXPORT_SPECTRUM_CSV = 32813;
+// Beyond the original set (new ids after the existing ones): the "Peaks and Nuclides" dialog (View).
+constexpr int IDM_VIEW_PEAKS = 32808;
 // The commands of the menu proper, IDM_OPEN to IDM_ABOUT.
 constexpr int IDM_FIRST = IDM_OPEN;
 constexpr int IDM_LAST = IDM_ABOUT;
@@ -72,8 +74,9 @@ constexpr int IDD_PULSE_SHAPE = 204;
 constexpr int IDD_CALIBRATION = 205;
 constexpr int IDD_ADVANCED_FILTER = 206;
 constexpr int IDD_INFORMATION = 207;
+constexpr int IDD_PEAKS = 208;
 constexpr int IDD_FIRST = IDD_ABOUT;
-constexpr int IDD_LAST = IDD_INFORMATION;
+constexpr int IDD_LAST = IDD_PEAKS;
 
 // Command id a dialog receives to reload and re-apply its values.
 constexpr int DIALOG_REAPPLY = 1100;
@@ -177,6 +180,11 @@ constexpr int FilterEnableId(int c, int q) { return IDC_FILTER_ENABLE_FIRST + 3 
 
 // ---- "Information" (207) -------------------------------------------------------------------------
 constexpr int IDC_INFORMATION_TEXT = 1900;
+
+// ---- "Peaks and Nuclides" (208) ------------------------------------------------------------------
+constexpr int IDC_PEAKS_TEXT = 2080;
+constexpr int IDC_PEAKS_REFRESH = 2081;
+constexpr int IDC_PEAKS_COPY = 2082;
 
 // ---- Timers (window 0) ---------------------------------------------------------------------------
 constexpr int TIMER_WATCHDOG = 1;

@@ -39,7 +39,8 @@ constexpr uint32_t REQUIRED_MASKS[MENU_RULE_COUNT] = {
 constexpr MenuRule ADDED_RULES[] = {{IDM_EXPORT_N42, RS_DATA_READY, 0},
                                     {IDM_EXPORT_NPES, RS_DATA_READY, 0},
                                     {IDM_EXPORT_SPE, RS_DATA_READY, 0},
-                                    {IDM_EXPORT_SPECTRUM_CSV, RS_DATA_READY, 0}};
+                                    {IDM_EXPORT_SPECTRUM_CSV, RS_DATA_READY, 0},
+                                    {IDM_VIEW_PEAKS, 0, 0}};  // Peaks and Nuclides: always available
 constexpr int ADDED_RULE_COUNT = static_cast<int>(sizeof(ADDED_RULES) / sizeof(ADDED_RULES[0]));
 
 MenuRule rules[MENU_RULE_COUNT + ADDED_RULE_COUNT];

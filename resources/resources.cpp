@@ -57,6 +57,7 @@ constexpr MenuNode VIEW_MENU[] = {
     {"Pulse &Width Histogram", IDM_VIEW_WIDTH, nullptr, 0, true},
     {"Pulse &Height Histogram", IDM_VIEW_HEIGHT, nullptr, 0, true},
     {"&Audio Input", IDM_VIEW_AUDIO_INPUT, nullptr, 0, true},
+    {"&Peaks and Nuclides", IDM_VIEW_PEAKS, nullptr, 0, true},
 };
 
 constexpr MenuNode SETTINGS_MENU[] = {
@@ -327,9 +328,20 @@ void BuildInformation(Builder& b) {
     b.Add(IDOK, CONTROL_DEFAULT_PUSHBUTTON, "OK", 400 - MARGIN - 50, 62, 50, BUTTON_HEIGHT);
 }
 
+// ---- 208 Peaks and Nuclides ----------------------------------------------------------------------
+// The report with Refresh, Copy and OK.
+void BuildPeaks(Builder& b) {
+    b.Add(IDC_PEAKS_TEXT, CONTROL_READONLY_EDIT, nullptr, MARGIN, MARGIN, 520 - 2 * MARGIN, 250);
+    b.Add(IDC_PEAKS_REFRESH, CONTROL_PUSHBUTTON, "Refresh", MARGIN, 262, 50, BUTTON_HEIGHT);
+    b.Add(IDC_PEAKS_COPY, CONTROL_PUSHBUTTON, "Copy", MARGIN + 56, 262, 50, BUTTON_HEIGHT);
+    b.Add(IDOK, CONTROL_DEFAULT_PUSHBUTTON, "OK", 520 - MARGIN - 50, 262, 50, BUTTON_HEIGHT);
+}
+
+constexpr int TEMPLATE_COUNT = IDD_LAST - IDD_FIRST + 1;
+
 struct TemplateTable {
-    std::vector<DialogControl> controls[7];
-    DialogTemplate templates[7];
+    std::vector<DialogControl> controls[TEMPLATE_COUNT];
+    DialogTemplate templates[TEMPLATE_COUNT];
 
     TemplateTable() {
         struct Definition {
@@ -338,7 +350,7 @@ struct TemplateTable {
             int width, height;
             void (*build)(Builder&);
         };
-        const Definition definitions[7] = {
+        const Definition definitions[TEMPLATE_COUNT] = {
             {IDD_ABOUT, "About TIK", 244, 73, BuildAbout},
             {IDD_DAQ, "Data Acquisition and Analysis", 538, 222, BuildDataAcquisition},
             {IDD_AUDIO_INTERFACE, "Audio Interface", 373, 127, BuildAudioInterface},
@@ -346,8 +358,9 @@ struct TemplateTable {
             {IDD_CALIBRATION, "Calibration", 388, 322, BuildCalibration},
             {IDD_ADVANCED_FILTER, "Advanced Pulse Filter", 444, 107, BuildAdvancedFilter},
             {IDD_INFORMATION, "Information", 400, 83, BuildInformation},
+            {IDD_PEAKS, "Peaks and Nuclides", 520, 282, BuildPeaks},
         };
-        for (int i = 0; i < 7; ++i) {
+        for (int i = 0; i < TEMPLATE_COUNT; ++i) {
             Builder builder(controls[i]);
             definitions[i].build(builder);
             templates[i] = {definitions[i].id, definitions[i].title, definitions[i].width, definitions[i].height,

@@ -1,5 +1,5 @@
 // The command dispatcher: hands every command id to the module that owns it. Ids outside IDM_OPEN to
-// IDM_WRITE_DATA_FILE, other than IDM_OPEN_NAMED_FILE, are ignored.
+// IDM_VIEW_PEAKS, other than IDM_OPEN_NAMED_FILE, are ignored.
 #include "acquisition/audio_interface_dialog.h"
 #include "acquisition/capture.h"
 #include "acquisition/click_output.h"
@@ -17,6 +17,7 @@
 #include "ui/commands.h"
 #include "ui/daq_dialog.h"
 #include "ui/info_dialogs.h"
+#include "ui/peaks_view.h"
 
 namespace {
 std::vector<int> dispatched;
@@ -43,7 +44,8 @@ void ShowWindowCommand(int window) {
 void SendCommand(int window, int command) {
     int id = command & 0xFFFF;
     bool spectrumExport = id >= IDM_EXPORT_N42 && id <= IDM_EXPORT_SPECTRUM_CSV;
-    if (!spectrumExport &&
+    bool added = spectrumExport || id == IDM_VIEW_PEAKS;
+    if (!added &&
         (id > IDM_OPEN_NAMED_FILE || (id != IDM_OPEN_NAMED_FILE && (id < IDM_OPEN || id > IDM_WRITE_DATA_FILE))))
         return;
     dispatched.push_back(id);
@@ -138,6 +140,9 @@ void SendCommand(int window, int command) {
             break;
         case IDM_WRITE_DATA_FILE:
             WriteDataFile();
+            break;
+        case IDM_VIEW_PEAKS:
+            OpenPeaksDialog();
             break;
         default:
             break;

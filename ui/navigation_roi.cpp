@@ -1,6 +1,7 @@
 // ROI keys of the pulse height window: B/E marks, peak marking from the Gaussian correlation, Delete,
 // K, R and U, and making a region from the two marks.
 #include "ui/navigation_roi.h"
+#include "ui/peaks_view.h"
 
 #include <cstdint>
 
@@ -114,6 +115,9 @@ void HandleHeightWindowKey(int virtualKey) {
             break;
         case 'U':
             settings.options[channel].useCalibration = settings.options[channel].useCalibration ? 0 : 1;
+            break;
+        case 'N':
+            peakLabelsShown = !peakLabelsShown;
             break;
         default:
             handled = false;

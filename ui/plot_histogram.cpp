@@ -13,6 +13,7 @@
 #include "platform/canvas.h"
 #include "ui/commands.h"
 #include "ui/plot_internal.h"
+#include "ui/peaks_view.h"
 #include "ui/plot_math.h"
 
 namespace {
@@ -239,4 +240,5 @@ void DrawHistogramWindow(int window, const PlotArea& area, Legend& legend, doubl
     *axisUnit = BinWidth(mode, channel);
     BuildLegend(window, channel, *axisUnit, *energyAxis, gaussShown, legend);
     DrawBars(window, channel, gaussShown, area);
+    if (window == WND_HEIGHT) DrawPeakLabels(channel, area);
 }

@@ -17,6 +17,7 @@
 #include "files/data_file.h"
 #include "ui/commands.h"
 #include "ui/navigation.h"
+#include "ui/peaks_view.h"
 #include "ui/plot_render.h"
 
 void ResetProgramState() {
@@ -35,6 +36,7 @@ void ResetProgramState() {
     ResetViewState();
     ResetNavigationState();
     ResetPlotRenderState();
+    ResetPeaksView();
     ResetDataFileState();
     ResetDispatcher();
 }

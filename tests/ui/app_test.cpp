@@ -78,7 +78,7 @@ TEST_F(AppTest, StoredSettingsAndHiddenWindowsSurviveARestart) {
 TEST_F(AppTest, CommandsOutsideTheTableAreIgnored) {
     Start();
     size_t before = DispatchedCommands().size();
-    for (int id : {0, IDM_FIRST - 1, IDM_WRITE_DATA_FILE + 1, IDM_OPEN_NAMED_FILE - 1, IDM_OPEN_NAMED_FILE + 1, 40000}) SendCommand(WND_PULSES, id);
+    for (int id : {0, IDM_FIRST - 1, IDM_VIEW_PEAKS + 1, IDM_OPEN_NAMED_FILE - 1, IDM_OPEN_NAMED_FILE + 1, 40000}) SendCommand(WND_PULSES, id);
     EXPECT_EQ(DispatchedCommands().size(), before);
     SendCommand(WND_PULSES, 0x10000 | IDM_VIEW_AUDIO_INPUT);  // only the low 16 bits count
     EXPECT_TRUE(Headless().windows[WND_AUDIO_INPUT].visible);

@@ -74,7 +74,7 @@ const DialogTemplate& Template(int id) {
 
 
 TEST(ResourcesDialogs, EveryTemplateIsLegible) {
-    for (int id = IDD_ABOUT; id <= IDD_INFORMATION; ++id) {
+    for (int id = IDD_FIRST; id <= IDD_LAST; ++id) {
         const DialogTemplate& t = Template(id);
         SCOPED_TRACE(t.title ? t.title : "missing");
         EXPECT_STREQ(t.fontName, "MS Sans Serif");
