@@ -15,7 +15,7 @@
 #include "platform/canvas.h"
 #include "platform/ui.h"
 #include "ui/commands.h"
-#include "ui/view_state.h"
+#include "core/view_state.h"
 
 bool peakLabelsShown = true;
 
