@@ -341,14 +341,17 @@ TEST(DataFileReader, ChecksBytesIntoAPlainRecord) {
         if (!c.accepted) continue;
         EXPECT_EQ(contents.layout.kind, c.kind);
         EXPECT_EQ(contents.hasSampleRate, c.rate != 0);
-        if (c.rate != 0) EXPECT_EQ(contents.sampleRate, c.rate);
+        if (c.rate != 0) {
+            EXPECT_EQ(contents.sampleRate, c.rate);
+        }
         EXPECT_EQ(contents.header.sampleClock, c.recipe->sampleClock);
         const std::vector<PulseRecord>* expected[2] = {&c.recipe->left, &c.recipe->right};
         for (int channel = 0; channel < 2; ++channel) {
             std::vector<PulseRecord> read(expected[channel]->size());
             ASSERT_TRUE(ReadDataFileRecords(source, contents, channel, read.data()));
-            if (!read.empty())  // an empty vector may have no storage at all
+            if (!read.empty()) {  // an empty vector may have no storage at all
                 EXPECT_EQ(std::memcmp(read.data(), expected[channel]->data(), read.size() * sizeof(PulseRecord)), 0);
+            }
         }
     }
     EXPECT_EQ(dataSampleRate, rateBefore);
