@@ -12,7 +12,7 @@
 
 namespace {
 TEST_F(TikTest, EmptySeriesKeepTheirMaximaAboveZero) {
-    PrepareStore(10);
+    MakeStore(10);
     ShowAllWindows();
     QuantizeSettings(false);
     sampleClock = 40000;  // no step completed either
@@ -108,7 +108,7 @@ class DeadTime : public TikTest, public ::testing::WithParamInterface<unsigned> 
         settings.channel[0].intervalBinSize = 100.0;  // 5 samples
         QuantizeSettings(false);
         ASSERT_EQ(workingParameters[0][FIELD_INTERVAL_BIN_SIZE], 5);
-        PrepareStore(200000);
+        MakeStore(200000);
         ShowAllWindows(false);
         Headless().windows[WND_INTERVAL].visible = true;
     }

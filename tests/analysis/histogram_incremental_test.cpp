@@ -105,7 +105,7 @@ TEST_P(IncrementalEqualsFull, EverySeriesMatchesOneFullRebuild) {
     std::mt19937 random(k.seed * 7919u + static_cast<unsigned>(k.sFold));
     Configure(k, random);
     std::vector<StreamPulse> stream = GenerateStream(k.seed, 10.0, 700.0, 0.4);
-    PrepareStore(20000);
+    MakeStore(20000);
     ShowAllWindows();
     RecomputeAll(false);  // as Start does, on the empty store
 
@@ -167,7 +167,7 @@ TEST_F(TikTest, RateVsTimeLastEntryFollowsTheLatestStepIncrementally) {
     settings.channel[0].timeStep = 0.0001;  // one sample per step
     QuantizeSettings(false);
     ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 1);
-    PrepareStore(100);
+    MakeStore(100);
     ShowAllWindows(false);
     Headless().windows[WND_RATE_TIME].visible = true;
     const int64_t L = RATE_TIME_LENGTH;

@@ -13,7 +13,7 @@ class IntervalWidth : public TikTest {
   protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareStore(100);
+        MakeStore(100);
         ShowAllWindows();
         QuantizeSettings(false);  // interval and width bins of one sample
     }

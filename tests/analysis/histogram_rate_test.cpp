@@ -14,7 +14,7 @@ class RateSeries : public TikTest {
   protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareStore(1000);
+        MakeStore(1000);
         ShowAllWindows();
         QuantizeSettings(true);  // the rate grid of a capture at 48000/s
     }
@@ -149,7 +149,7 @@ TEST_F(RateSeries, StepsStopAtTheEndOfTheTimeWindow) {
 
 TEST_F(RateSeries, AnOverfullStepLandsInTheLastBin) {
     Configure(1.0, 1.0);
-    PrepareStore(40000);
+    MakeStore(40000);
     for (int i = 0; i < 40000; ++i) AddPulse(0, i);
     sampleClock = 48000;
     RecomputeAll(false);

@@ -12,7 +12,7 @@ class Recompute : public TikTest {
   protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareStore(100);
+        MakeStore(100);
         QuantizeSettings(false);
         ShowAllWindows();
         for (int i = 0; i < 10; ++i) AddPulse(0, 1000 * i + 7, 3 + i);

@@ -1,5 +1,5 @@
-// Test helpers for the analysis tests: a pulse store filled directly with generated records, plot
-// windows shown or hidden, and generated pulse streams fed whole or buffer by buffer.
+// Test helpers for the histogram and selection tests: plot windows shown or hidden, and generated
+// pulse streams fed whole or buffer by buffer.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -7,25 +7,9 @@
 #include <vector>
 
 #include "acquisition/pulse_store.h"
+#include "tests/support/store_fill.h"
 #include "core/settings.h"
 #include "platform/headless/headless.h"
-
-// Allocates a store of `capacity` records per channel, both channels empty.
-inline void PrepareStore(uint32_t capacity) {
-    settings.channel[0].maxPulses = capacity;
-    settings.channel[1].maxPulses = capacity;
-    AllocatePulseStore(true, false);
-    pulseCount[0] = pulseCount[1] = 0;
-    bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
-    sampleClock = 0;
-}
-
-inline uint32_t AddPulse(int c, int64_t time, uint32_t width = 5, uint32_t height = 100000000,
-                         uint32_t distortion = 0, uint32_t partner = 0) {
-    uint32_t index = pulseCount[c]++;
-    Pulse(c, index) = PulseRecord{time, width, height, distortion, partner};
-    return index;
-}
 
 inline void ShowAllWindows(bool visible = true) {
     for (HeadlessWindow& w : Headless().windows) {

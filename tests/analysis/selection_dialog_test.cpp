@@ -91,7 +91,7 @@ TEST_F(TikTest, FilterDialogWidthLimitsFollowTheDataSampleRate) {
 }
 
 TEST_F(TikTest, FilterDialogApplyRebuildsTheSeries) {
-    PrepareStore(10);
+    MakeStore(10);
     QuantizeSettings(false);
     ShowAllWindows();
     AddPulse(0, 100, 5, 10 * 21474836);  // 10 arb.u

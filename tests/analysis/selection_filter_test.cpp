@@ -11,7 +11,7 @@ class SelectionFilter : public TikTest {
   protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareStore(50);
+        MakeStore(50);
         QuantizeSettings(false);
     }
     // Advanced filter of channel c on, with all three tests and the given limits.

@@ -19,18 +19,16 @@ class HeightSpectrum : public TikTest {
 protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareSpectrumStore(300000);
+        MakeStore(300000);
+        QuantizeSettings(true);
     }
     static double BinWidth(int c) { return static_cast<double>(workingParameters[c][FIELD_HEIGHT_BIN_SIZE]) / HEIGHT_SCALE; }
-    static void StoreMany(int c, int count, uint32_t height) {
-        for (int i = 0; i < count; ++i) StoreHeight(c, height);
-    }
 };
 
 TEST_F(HeightSpectrum, PulsesLandInTheirHeightBin) {
     ASSERT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], H);
-    StoreHeight(0, H * 7 + 5);
-    StoreHeight(0, H * 7 - 1);
+    AddHeights(0, 1, H * 7 + 5);
+    AddHeights(0, 1, H * 7 - 1);
     runState &= ~RS_HEIGHT_CHANGED;
     BuildHeightSpectrum(false, false);
     EXPECT_TRUE(runState & RS_HEIGHT_CHANGED);
@@ -44,7 +42,7 @@ TEST_F(HeightSpectrum, PulsesLandInTheirHeightBin) {
     // 10 % correction per unit of relative distortion: a distortion of 2^31 raises heights by 5 %.
     settings.channel[0].correction = 10;
     QuantizeSettings(false);
-    StoreHeight(0, static_cast<uint32_t>(H * 100 + H / 2), 2147483648u);
+    AddHeights(0, 1, static_cast<uint32_t>(H * 100 + H / 2), 2147483648u);
     BuildHeightSpectrum(false, false);
     EXPECT_EQ(heightCounts[105], 1);
     EXPECT_EQ(heightCounts[100], 0);
@@ -54,8 +52,8 @@ TEST_F(HeightSpectrum, HeightsBeyondTheLastBinCountInIt) {
     settings.channel[0].heightBinSize = 0.001;
     settings.channel[0].correction = 1000;
     QuantizeSettings(false);
-    StoreHeight(0, 0xFFFFFFFFu);
-    StoreHeight(0, 0xFFFFFFFFu, 0xFFFFFFFFu);
+    AddHeights(0, 1, 0xFFFFFFFFu);
+    AddHeights(0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu);
     BuildHeightSpectrum(false, false);
     EXPECT_EQ(heightCounts[32767], 2);
     EXPECT_EQ(dataLength[WND_HEIGHT], 32767);
@@ -73,8 +71,8 @@ TEST_F(HeightSpectrum, CorrelationNearTheLastBinReadsNoKernelBeyondTheIndex) {
     QuantizeSettings(false);
     ASSERT_TRUE(SetUpCalibration(1));
     ASSERT_EQ(kernelBins[1], 32768);
-    for (int i = 0; i < 50; ++i) StoreHeight(1, 0xFFFFFFFFu);
-    StoreMany(1, 20, HeightOfBin(1, 31000));
+    AddHeights(1, 50, 0xFFFFFFFFu);
+    AddHeights(1, 20, HeightOfBin(1, 31000));
     BuildHeightSpectrum(false, false);
     EXPECT_EQ(RawHeight()[32767], 50);
     EXPECT_EQ(RawCorrelation()[32767], 0.0);  // the kernel would reach beyond the spectrum
@@ -84,14 +82,14 @@ TEST_F(HeightSpectrum, CorrelationNearTheLastBinReadsNoKernelBeyondTheIndex) {
 
 TEST_F(HeightSpectrum, BackgroundIsAPerSampleRateScaledToTheAcquiredTime) {
     // 1 s with 10 counts in bin 50 ...
-    StoreMany(0, 10, HeightOfBin(0, 50));
+    AddHeights(0, 10, HeightOfBin(0, 50));
     sampleClock = 48000;
     SetDataAsBackground();
     EXPECT_DOUBLE_EQ(backgroundSpectrum[0][50], 10.0 / 48000.0);
 
     // ... subtracts 100 counts from bin 50 of a 10 s spectrum.
     pulseCount[0] = 0;
-    StoreMany(0, 150, HeightOfBin(0, 50));
+    AddHeights(0, 150, HeightOfBin(0, 50));
     sampleClock = 480000;
     settings.options[0].subtractBackground = 1;
     BuildHeightSpectrum(false, false);
@@ -112,7 +110,7 @@ TEST_F(HeightSpectrum, BackgroundIsAPerSampleRateScaledToTheAcquiredTime) {
 TEST_F(HeightSpectrum, BackgroundIsTakenAndSubtractedOverTheTimeTheSpectrumCovers) {
     // 10 s with 10 counts per second in bin 50; the background is taken from the window 1 s to 3 s.
     for (int64_t second = 0; second < 10; ++second)
-        for (int64_t i = 0; i < 10; ++i) StoreHeight(0, HeightOfBin(0, 50), 0, second * 48000 + i * 100);
+        for (int64_t i = 0; i < 10; ++i) AddPulse(0, second * 48000 + i * 100, 5, HeightOfBin(0, 50));
     sampleClock = 480000;
     struct Window {
         double begin, duration;
@@ -139,8 +137,8 @@ TEST_F(HeightSpectrum, BackgroundIsTakenAndSubtractedOverTheTimeTheSpectrumCover
 TEST_F(HeightSpectrum, BackgroundOfEachChannelUsesItsOwnBinsAndSelection) {
     settings.channel[1].heightBinSize = 0.2;
     QuantizeSettings(false);
-    StoreMany(0, 4, static_cast<uint32_t>(H * 100 + 10));
-    StoreMany(1, 6, static_cast<uint32_t>(H * 100 + 10));
+    AddHeights(0, 4, static_cast<uint32_t>(H * 100 + 10));
+    AddHeights(1, 6, static_cast<uint32_t>(H * 100 + 10));
     sampleClock = 1000;
     SetDataAsBackground();
     EXPECT_DOUBLE_EQ(backgroundSpectrum[0][100], 0.004);
@@ -155,7 +153,7 @@ TEST_F(HeightSpectrum, BackgroundOfEachChannelUsesItsOwnBinsAndSelection) {
 }
 
 TEST_F(HeightSpectrum, BackgroundWithoutAcquiredTimeIsEmpty) {
-    StoreMany(0, 10, HeightOfBin(0, 50));
+    AddHeights(0, 10, HeightOfBin(0, 50));
     sampleClock = 48000;
     SetDataAsBackground();
     sampleClock = 0;
@@ -169,8 +167,8 @@ TEST_F(HeightSpectrum, BackgroundWithoutAcquiredTimeIsEmpty) {
 }
 
 TEST_F(HeightSpectrum, SumQuantityWeighsCountsWithTheBinCentre) {
-    StoreMany(0, 3, HeightOfBin(0, 10));
-    StoreMany(0, 2, HeightOfBin(0, 20));
+    AddHeights(0, 3, HeightOfBin(0, 10));
+    AddHeights(0, 2, HeightOfBin(0, 20));
     settings.options[0].sumQuantity = 1;
     const double h = BinWidth(0);
     BuildHeightSpectrum(false, false);
@@ -194,15 +192,15 @@ TEST_F(HeightSpectrum, SumQuantityWeighsCountsWithTheBinCentre) {
 TEST_F(HeightSpectrum, CountsOnlyLeavesTheCorrelationAndDisplayAlone) {
     settings.options[0].gaussianCorrelation = 1;
     ASSERT_TRUE(SetUpCalibration(0));
-    StoreMany(0, 100, HeightOfBin(0, 300));
-    StoreMany(0, 40, HeightOfBin(0, 302));
+    AddHeights(0, 100, HeightOfBin(0, 300));
+    AddHeights(0, 40, HeightOfBin(0, 302));
     BuildHeightSpectrum(false, false);
     const std::vector<double> display(DisplayHeight(), DisplayHeight() + 400);
     const std::vector<double> correlation(RawCorrelation(), RawCorrelation() + 400);
     const double shownMax = displayMax[SERIES_HEIGHT];
     ASSERT_NE(correlation[300], 0.0);
 
-    StoreMany(0, 500, HeightOfBin(0, 250));
+    AddHeights(0, 500, HeightOfBin(0, 250));
     BuildHeightSpectrum(false, true);
     EXPECT_EQ(RawHeight()[250], 500);
     EXPECT_EQ(heightCounts[250], 500);
@@ -212,7 +210,7 @@ TEST_F(HeightSpectrum, CountsOnlyLeavesTheCorrelationAndDisplayAlone) {
 }
 
 TEST_F(HeightSpectrum, CorrelationNeedsValidKernelsAndTheSwitch) {
-    StoreMany(0, 100, HeightOfBin(0, 300));
+    AddHeights(0, 100, HeightOfBin(0, 300));
     settings.options[0].gaussianCorrelation = 1;
     BuildHeightSpectrum(false, false);  // no set-up yet: no kernels
     EXPECT_EQ(RawCorrelation()[300], 0.0);
@@ -226,12 +224,12 @@ TEST_F(HeightSpectrum, CorrelationNeedsValidKernelsAndTheSwitch) {
 }
 
 TEST_F(HeightSpectrum, AFullBuildClearsWhatALongerSpectrumLeftBehind) {
-    StoreMany(0, 5, HeightOfBin(0, 900));
-    StoreMany(0, 5, HeightOfBin(0, 20));
+    AddHeights(0, 5, HeightOfBin(0, 900));
+    AddHeights(0, 5, HeightOfBin(0, 20));
     BuildHeightSpectrum(false, false);
     ASSERT_EQ(RawHeight()[900], 5);
     pulseCount[0] = 0;
-    StoreMany(0, 5, HeightOfBin(0, 20));
+    AddHeights(0, 5, HeightOfBin(0, 20));
     BuildHeightSpectrum(false, false);
     EXPECT_EQ(dataLength[WND_HEIGHT], 20);
     for (int i = 21; i < HEIGHT_BINS; ++i) ASSERT_EQ(RawHeight()[i], 0.0) << i;
@@ -271,7 +269,7 @@ void ExpectIncrementalEqualsFull(const OptionSet& options, unsigned seed) {
     std::uniform_int_distribution<int> side(0, 1);
 
     // A background taken from a short first recording.
-    for (int i = 0; i < 2000; ++i) StoreHeight(side(random), heights[i], distortion(random), i);
+    for (int i = 0; i < 2000; ++i) AddPulse(side(random), i, 5, heights[i], distortion(random));
     sampleClock = 2000;
     SetDataAsBackground();
     pulseCount[0] = pulseCount[1] = 0;
@@ -285,7 +283,7 @@ void ExpectIncrementalEqualsFull(const OptionSet& options, unsigned seed) {
         bufferFirstPulse[1] = pulseCount[1];
         int n = perPass(random);
         for (int i = 0; i < n && next < heights.size(); ++i, ++next)
-            StoreHeight(side(random), heights[next], distortion(random), time++);
+            AddPulse(side(random), time++, 5, heights[next], distortion(random));
         sampleClock = time + 7;
         BuildHeightSpectrum(true, false);
     }

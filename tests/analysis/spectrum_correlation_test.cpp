@@ -16,7 +16,8 @@ class GaussianCorrelation : public TikTest {
 protected:
     void SetUp() override {
         TikTest::SetUp();
-        PrepareSpectrumStore(600000);
+        MakeStore(600000);
+        QuantizeSettings(true);
         settings.options[0].gaussianCorrelation = 1;
     }
     // Bins of (almost exactly) 1 arb.u and the calibration points given.
@@ -29,7 +30,7 @@ protected:
         ASSERT_TRUE(SetUpCalibration(0));
     }
     static void StoreMany(int count, double bin) {
-        for (int i = 0; i < count; ++i) StoreHeight(0, HeightOfBin(0, bin));
+        AddHeights(0, count, HeightOfBin(0, bin));
     }
     static const double* Kernel(int bin) { return kernelTable[0] + kernelIndex[0][bin].offset; }
 };
@@ -100,7 +101,7 @@ TEST_F(GaussianCorrelation, BinsWithoutKernelCorrelateToZero) {
     ASSERT_TRUE(SetUpCalibration(0));
     ASSERT_EQ(kernelBins[0], 1999);
     // A distortion of 2^31 raises heights by half: 150 arb.u lands in bin 2250.
-    for (int i = 0; i < 500; ++i) StoreHeight(0, static_cast<uint32_t>(150.02 * HEIGHT_SCALE), 2147483648u);
+    AddHeights(0, 500, static_cast<uint32_t>(150.02 * HEIGHT_SCALE), 2147483648u);
     StoreMany(500, 1000);
     BuildHeightSpectrum(false, false);
     ASSERT_EQ(dataLength[WND_HEIGHT], 2250);
@@ -122,7 +123,7 @@ TEST_F(GaussianCorrelation, GeneratedPeaksAreFoundAndMeasuredByTheirRegions) {
     ASSERT_TRUE(SetUpCalibration(0));
     const std::vector<GeneratedPeak> peaks = {
         {30.05, std::sqrt(30.05 / 23), 100000}, {80.05, std::sqrt(80.05 / 23), 150000}, {140.05, std::sqrt(140.05 / 23), 200000}};
-    for (uint32_t height : GeneratePeakHeights(peaks, 600, 150, 7)) StoreHeight(0, height);
+    for (uint32_t height : GeneratePeakHeights(peaks, 600, 150, 7)) AddHeights(0, 1, height);
     BuildHeightSpectrum(false, false);
     const double h = static_cast<double>(workingParameters[0][FIELD_HEIGHT_BIN_SIZE]) / HEIGHT_SCALE;
     const double* g = RawCorrelation();

@@ -1,5 +1,5 @@
-// Test helpers for the spectrum, region and calibration tests: a pulse store filled directly with
-// records of given heights, and a generated spectrum of Gaussian peaks on a sloping background.
+// Test helpers for the spectrum tests: bins and series of the height spectrum, and a generated
+// spectrum of Gaussian peaks on a sloping background.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -10,24 +10,7 @@
 #include "acquisition/pulse_store.h"
 #include "analysis/series.h"
 #include "core/settings.h"
-
-// A store of `capacity` records per channel, both channels empty, settings quantised at 48 kHz.
-inline void PrepareSpectrumStore(uint32_t capacity) {
-    settings.channel[0].maxPulses = capacity;
-    settings.channel[1].maxPulses = capacity;
-    AllocatePulseStore(true, false);
-    pulseCount[0] = pulseCount[1] = 0;
-    bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
-    sampleClock = 0;
-    QuantizeSettings(true);
-}
-
-inline uint32_t StoreHeight(int c, uint32_t height, uint32_t distortion = 0, int64_t time = -1) {
-    uint32_t index = pulseCount[c]++;
-    Pulse(c, index) = PulseRecord{time >= 0 ? time : static_cast<int64_t>(index), 5, height, distortion, 0};
-    if (sampleClock <= Pulse(c, index).time) sampleClock = Pulse(c, index).time + 1;
-    return index;
-}
+#include "tests/support/store_fill.h"
 
 // The height in sample units at the middle of bin `bin` of channel c.
 inline uint32_t HeightOfBin(int c, double bin) {
