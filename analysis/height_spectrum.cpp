@@ -22,10 +22,6 @@ namespace {
 constexpr int32_t LAST_BIN = HEIGHT_BINS - 1;
 constexpr double TWO_POW_MINUS_32 = 2.3283064370807974e-10;
 
-// Highest raw entry of series 4 that may still hold a value from an earlier build; entries above it
-// are zero. Lets each build clear only what an earlier, longer spectrum left behind.
-int32_t heightRawExtent = LAST_BIN;
-
 // The per-channel factors of the height bin: distortion correction and the bin in sample units.
 struct HeightBinScale {
     double correction;
@@ -102,9 +98,9 @@ void FillRawSpectrum(int channel, int32_t last) {
             entryCount[SERIES_HEIGHT] += ClampToInt64(raw[i]);
         }
     }
-    if (heightRawExtent > last)
-        std::memset(raw + last + 1, 0, sizeof(double) * static_cast<size_t>(heightRawExtent - last));
-    heightRawExtent = last;
+    int64_t& extent = rawExtent[SERIES_HEIGHT];
+    if (extent > last + 1) std::memset(raw + last + 1, 0, sizeof(double) * static_cast<size_t>(extent - last - 1));
+    extent = last + 1;
 }
 
 // Correlation of x around bin k with one half kernel (the centre bin enters twice); 0 for a bin
@@ -247,5 +243,5 @@ void ResetHeightSpectrumState() {
     std::memset(heightCounts, 0, sizeof(heightCounts));
     std::memset(backgroundSpectrum, 0, sizeof(backgroundSpectrum));
     backgroundSource = {};
-    heightRawExtent = LAST_BIN;
+    rawExtent[SERIES_HEIGHT] = HISTOGRAM_LENGTH;  // unknown: a later clear covers the whole series
 }

@@ -123,6 +123,7 @@ void HistogramStatistics(const double* raw, int64_t last, int64_t entries, doubl
 
 void AddToBin(int series, int window, int64_t bin, double amount) {
     seriesData[series][bin] += amount;
+    if (bin >= rawExtent[series]) rawExtent[series] = bin + 1;
     if (bin > dataLength[window]) dataLength[window] = bin;
 }
 
@@ -169,8 +170,7 @@ void BuildRateVsTime(bool incremental) {
     double* raw = seriesData[SERIES_RATE_TIME];
     const int64_t lastEntry = RATE_TIME_LENGTH - 1;
     if (!incremental) {
-        std::fill(raw, raw + rateTimeWritten, 0.0);
-        rateTimeWritten = 0;
+        ClearRawSeries(SERIES_RATE_TIME);
         rateTimeCursor = 0;
         rateTimeSteps = 0;
         dataLength[WND_RATE_TIME] = 0;
@@ -184,14 +184,15 @@ void BuildRateVsTime(bool incremental) {
         int64_t emptyUntil = LastEmptyStep(c, rateTimeCursor, grid, last);
         if (emptyUntil >= k) {
             // Steps k to emptyUntil hold no pulse; past the last entry they all land on it.
-            int64_t to = std::min(emptyUntil - 1, lastEntry);
+            // Entries at or beyond the extent are zero already.
+            int64_t to = std::min({emptyUntil - 1, lastEntry, rawExtent[SERIES_RATE_TIME] - 1});
             for (int64_t j = std::min(k - 1, lastEntry); j <= to; ++j) raw[j] = 0.0;
             rateTimeSteps = emptyUntil;
         } else {
             int64_t n = CountStep(c, &rateTimeCursor, grid.begin + k * grid.step);
             int64_t entry = std::min(k - 1, lastEntry);
             raw[entry] = static_cast<double>(n);
-            rateTimeWritten = std::max(rateTimeWritten, entry + 1);
+            rawExtent[SERIES_RATE_TIME] = std::max(rawExtent[SERIES_RATE_TIME], entry + 1);
             rateTimeSteps = k;
         }
         runState |= RS_RATE_TIME_CHANGED;
@@ -205,7 +206,7 @@ void BuildRateHistogram(bool incremental) {
     int c = AnalysedChannel();
     double* raw = seriesData[SERIES_RATE_HIST];
     if (!incremental) {
-        std::fill(raw, raw + HISTOGRAM_LENGTH, 0.0);
+        ClearRawSeries(SERIES_RATE_HIST);
         rateHistCursor = 0;
         rateHistSteps = 0;
         dataLength[WND_RATE_HIST] = 0;
@@ -240,7 +241,6 @@ void BuildRateHistogram(bool incremental) {
 void BuildIntervalHistogram(bool incremental) {
     runState &= ~RS_INTERVAL_CHANGED;
     int c = AnalysedChannel();
-    double* raw = seriesData[SERIES_INTERVAL];
     int64_t fold = std::max<int64_t>(1, workingParameters[c][FIELD_S_FOLD]);
     int64_t binSize = std::max<int64_t>(1, workingParameters[c][FIELD_INTERVAL_BIN_SIZE]);
     int64_t count = pulseCount[c];
@@ -249,7 +249,7 @@ void BuildIntervalHistogram(bool incremental) {
         // Exactly the pairs whose second pulse came with the latest detector pass.
         first = std::max<int64_t>(0, std::min<int64_t>(bufferFirstPulse[c], count) - fold);
     } else {
-        std::fill(raw, raw + HISTOGRAM_LENGTH, 0.0);
+        ClearRawSeries(SERIES_INTERVAL);
         dataLength[WND_INTERVAL] = 0;
         entryCount[SERIES_INTERVAL] = 0;
         runState |= RS_INTERVAL_CHANGED;
@@ -287,7 +287,7 @@ void BuildWidthHistogram(bool incremental) {
     if (incremental) {
         first = std::min(bufferFirstPulse[c], count);
     } else {
-        std::fill(raw, raw + HISTOGRAM_LENGTH, 0.0);
+        ClearRawSeries(SERIES_WIDTH);
         dataLength[WND_WIDTH] = 0;
         entryCount[SERIES_WIDTH] = 0;
         runState |= RS_WIDTH_CHANGED;

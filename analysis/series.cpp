@@ -1,6 +1,7 @@
 // Storage of the histogram series and their derived values.
 #include "analysis/series.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -24,7 +25,7 @@ double rateHistMean = 0, rateHistSd = 0;
 double widthHistMean = 0, widthHistSd = 0;
 uint32_t rateTimeCursor = 0;
 int64_t rateTimeSteps = 0;
-int64_t rateTimeWritten = 0;
+int64_t rawExtent[SERIES_COUNT] = {};
 uint32_t rateHistCursor = 0;
 int64_t rateHistSteps = 0;
 
@@ -44,14 +45,19 @@ void BindSeries() {
     }
 }
 
+void ClearRawSeries(int series) {
+    int64_t extent = std::clamp<int64_t>(rawExtent[series], 0, seriesLength[series]);
+    std::memset(seriesData[series], 0, sizeof(double) * static_cast<size_t>(extent));
+    rawExtent[series] = 0;
+}
+
 void ClearSeriesForNewAcquisition() {
     BindSeries();
     for (int s = 0; s <= SERIES_HEIGHT; ++s) {
         dataLength[s + 1] = 0;
         entryCount[s] = 0;
-        std::memset(seriesData[s], 0, sizeof(double) * static_cast<size_t>(seriesLength[s]));
+        ClearRawSeries(s);
     }
-    rateTimeWritten = 0;
     ResetStepCursors();
 }
 
@@ -63,7 +69,7 @@ void ResetSeriesState() {
         rawMax[s] = DISPLAY_MAX_FLOOR;
         entryCount[s] = 0;
     }
-    rateTimeWritten = 0;
+    for (int64_t& extent : rawExtent) extent = 0;
     for (int64_t& length : dataLength) length = 0;
     intervalPeakBin = 0;
     filteredPulseCount = 0;

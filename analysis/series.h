@@ -36,11 +36,16 @@ extern double widthHistMean, widthHistSd;
 // each has not consumed yet, and the number of time steps each has completed.
 extern uint32_t rateTimeCursor;
 extern int64_t rateTimeSteps;
-// The leading raw rate-vs-time entries that a build may have made non-zero; all later ones are zero.
-// Clearing only these spares every full rebuild (one per window shown) the whole 8 MB series.
-extern int64_t rateTimeWritten;
 extern uint32_t rateHistCursor;
 extern int64_t rateHistSteps;
+
+// Per series, the leading raw entries that a build may have made non-zero; all later ones are zero.
+// Clearing only these spares every full rebuild and every new acquisition the untouched storage (the
+// rate-vs-time series alone is 8 MB), which a short replay then never has to bring into memory.
+extern int64_t rawExtent[SERIES_COUNT];
+
+// Zeroes the raw entries of a series that may be non-zero.
+void ClearRawSeries(int series);
 
 // Binds the series arrays to their lengths (once; later calls keep the storage).
 void BindSeries();

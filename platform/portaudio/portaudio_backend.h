@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/audio.h"
+#include "platform/portaudio/portaudio_library.h"
 
 // Name of the built-in pulse generator, the last entry of the input device list.
 constexpr const char* GENERATOR_DEVICE_NAME = "TIK pulse generator";

@@ -79,16 +79,16 @@ struct Library {
             if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
             if (null >= 0) close(null);
         }
-        started = Pa_Initialize() == paNoError;
+        started = LoadPortAudio() && PortAudio().Initialize() == paNoError;
         if (saved >= 0) {
             std::fflush(stderr);
             dup2(saved, STDERR_FILENO);
             close(saved);
         }
         if (started) {
-            PaDeviceIndex count = Pa_GetDeviceCount();
+            PaDeviceIndex count = PortAudio().GetDeviceCount();
             for (PaDeviceIndex i = 0; i < count; i++) {
-                const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+                const PaDeviceInfo* info = PortAudio().GetDeviceInfo(i);
                 if (!info) continue;
                 if (info->maxInputChannels > 0) Add(inputs, i, info);
                 if (info->maxOutputChannels > 0) Add(outputs, i, info);
@@ -102,7 +102,7 @@ struct Library {
         std::string name = Utf8ToWindows1252(info->name);
         auto same = [&name](const DeviceEntry& e) { return e.name == name; };
         if (std::find_if(list.begin(), list.end(), same) != list.end()) {
-            const PaHostApiInfo* host = Pa_GetHostApiInfo(info->hostApi);
+            const PaHostApiInfo* host = PortAudio().GetHostApiInfo(info->hostApi);
             name += " (" + Utf8ToWindows1252(host ? host->name : "?") + ")";
         }
         list.push_back({index, name});
@@ -111,7 +111,7 @@ struct Library {
     ~Library() {
         ShutdownPortAudioInput();
         ShutdownPortAudioOutput();
-        if (started) Pa_Terminate();
+        if (started) PortAudio().Terminate();
     }
 };
 
@@ -162,7 +162,7 @@ bool PortAudioFormatUsable(const WaveFormat& format) {
 
 bool PlanStream(PaDeviceIndex device, bool input, const WaveFormat& format, ChannelPlan* plan,
                 PaStreamParameters* parameters) {
-    const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+    const PaDeviceInfo* info = device == paNoDevice ? nullptr : PortAudio().GetDeviceInfo(device);
     if (!info || !PortAudioFormatUsable(format)) return false;
     int maxChannels = input ? info->maxInputChannels : info->maxOutputChannels;
     PaSampleFormat sampleFormat = format.bitsPerSample == 16   ? paInt16
@@ -184,8 +184,8 @@ bool PlanStream(PaDeviceIndex device, bool input, const WaveFormat& format, Chan
     for (int i = 0; i < count; i++) {
         if (candidates[i].deviceChannels > maxChannels) continue;
         PaStreamParameters p{device, candidates[i].deviceChannels, sampleFormat, latency, nullptr};
-        PaError answer = input ? Pa_IsFormatSupported(&p, nullptr, format.samplesPerSecond)
-                               : Pa_IsFormatSupported(nullptr, &p, format.samplesPerSecond);
+        PaError answer = input ? PortAudio().IsFormatSupported(&p, nullptr, format.samplesPerSecond)
+                               : PortAudio().IsFormatSupported(nullptr, &p, format.samplesPerSecond);
         if (answer == paFormatIsSupported) {
             *plan = candidates[i];
             *parameters = p;

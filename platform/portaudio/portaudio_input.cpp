@@ -53,7 +53,7 @@ uint64_t framesPaced = 0;
 // An overflow says data was lost but not how much: the stream clock tells how many frames should have
 // arrived by now; what was neither read nor is waiting was lost (at least one frame).
 void CountOverflow(long waiting) {
-    double elapsed = (Pa_GetStreamTime(stream) - streamStart) * format.samplesPerSecond;
+    double elapsed = (PortAudio().GetStreamTime(stream) - streamStart) * format.samplesPerSecond;
     double accounted = static_cast<double>(framesRead + static_cast<uint64_t>(waiting > 0 ? waiting : 0) +
                                            lostFrames.load());
     double missing = elapsed - accounted;
@@ -76,7 +76,7 @@ bool ReadFromDevice(uint8_t* data, uint32_t frames) {
     uint32_t done = 0;
     while (done < frames) {
         if (control.stopRequested) return false;
-        long available = Pa_GetStreamReadAvailable(stream);
+        long available = PortAudio().GetStreamReadAvailable(stream);
         if (available == paInputOverflowed) {  // the device could not recover at once
             CountOverflow(0);
             if (WaitOrStop(control, 2000)) return false;
@@ -91,7 +91,7 @@ bool ReadFromDevice(uint8_t* data, uint32_t frames) {
         if (static_cast<unsigned long>(available) < n) n = static_cast<uint32_t>(available);
         uint8_t* target = data + static_cast<size_t>(done) * format.blockAlign;
         bool narrow = plan.deviceChannels != format.channels;
-        PaError result = Pa_ReadStream(stream, narrow ? scratch.data() : target, n);
+        PaError result = PortAudio().ReadStream(stream, narrow ? scratch.data() : target, n);
         if (result != paNoError && result != paInputOverflowed) {
             if (WaitOrStop(control, 10000)) return false;
             continue;
@@ -99,7 +99,7 @@ bool ReadFromDevice(uint8_t* data, uint32_t frames) {
         if (narrow) KeepChannel(scratch.data(), target, n);
         framesRead += n;
         done += n;
-        if (result == paInputOverflowed) CountOverflow(Pa_GetStreamReadAvailable(stream));
+        if (result == paInputOverflowed) CountOverflow(PortAudio().GetStreamReadAvailable(stream));
     }
     return true;
 }
@@ -178,7 +178,7 @@ void StopReader() {
 }
 
 void StopStream() {
-    if (stream && Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
+    if (stream && PortAudio().IsStreamStopped(stream) == 0) PortAudio().AbortStream(stream);
 }
 
 // The live generator's parameters: defaults changed by the TIK_GEN_* environment variables. A value
@@ -219,7 +219,7 @@ bool AudioOpenInput(int device, const WaveFormat& wanted) {
     }
     PaStreamParameters parameters;
     if (!PlanStream(PortAudioInputDevice(device), true, format, &plan, &parameters)) return false;
-    if (Pa_OpenStream(&stream, &parameters, nullptr, format.samplesPerSecond, paFramesPerBufferUnspecified,
+    if (PortAudio().OpenStream(&stream, &parameters, nullptr, format.samplesPerSecond, paFramesPerBufferUnspecified,
                       paClipOff | paDitherOff, nullptr, nullptr) != paNoError) {
         stream = nullptr;
         return false;
@@ -251,8 +251,8 @@ void AudioQueueInputBuffer(int index, uint8_t* data, uint32_t length) {
 void AudioStartInput() {
     if (!inputOpen || reader.joinable()) return;
     if (stream) {
-        Pa_StartStream(stream);  // a stream that fails to start delivers nothing; the watchdog handles it
-        streamStart = Pa_GetStreamTime(stream);
+        PortAudio().StartStream(stream);  // a stream that fails to start delivers nothing; the watchdog handles it
+        streamStart = PortAudio().GetStreamTime(stream);
     }
     framesRead = 0;
     framesPaced = 0;
@@ -278,7 +278,7 @@ void AudioCloseInput() {
     if (!inputOpen) return;
     StopReader();
     StopStream();
-    if (stream) Pa_CloseStream(stream);
+    if (stream) PortAudio().CloseStream(stream);
     stream = nullptr;
     std::lock_guard<std::mutex> lock(control.mutex);
     queueHead = 0;

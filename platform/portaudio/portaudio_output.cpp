@@ -46,7 +46,7 @@ bool WriteToDevice(const uint8_t* data, uint32_t frames) {
     uint32_t done = 0;
     while (done < frames) {
         if (control.stopRequested) return false;
-        long room = Pa_GetStreamWriteAvailable(stream);
+        long room = PortAudio().GetStreamWriteAvailable(stream);
         if (room <= 0) {
             if (WaitOrStop(control, room == 0 ? 2000 : 10000)) return false;
             continue;
@@ -57,7 +57,7 @@ bool WriteToDevice(const uint8_t* data, uint32_t frames) {
         const uint8_t* source = data + static_cast<size_t>(done) * format.blockAlign;
         bool widen = plan.deviceChannels != format.channels;
         if (widen) WidenChannel(source, n);
-        PaError result = Pa_WriteStream(stream, widen ? scratch.data() : source, n);
+        PaError result = PortAudio().WriteStream(stream, widen ? scratch.data() : source, n);
         if (result != paNoError && result != paOutputUnderflowed) {
             if (WaitOrStop(control, 10000)) return false;
             continue;
@@ -89,7 +89,7 @@ void WriterMain() {
 }
 
 void StartWriter() {
-    Pa_StartStream(stream);  // a stream that fails to start plays nothing and returns no block
+    PortAudio().StartStream(stream);  // a stream that fails to start plays nothing and returns no block
     control.stopRequested = false;
     writer = std::thread(WriterMain);
 }
@@ -102,7 +102,7 @@ void StopWriter() {
     control.signal.notify_all();
     if (writer.joinable()) writer.join();
     control.stopRequested = false;
-    if (stream && Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
+    if (stream && PortAudio().IsStreamStopped(stream) == 0) PortAudio().AbortStream(stream);
 }
 }  // namespace
 
@@ -112,7 +112,7 @@ bool AudioOpenOutput(int device, const WaveFormat& wanted) {
     PaStreamParameters parameters;
     if (!PlanStream(PortAudioOutputDevice(device), false, wanted, &plan, &parameters)) return false;
     format = wanted;
-    if (Pa_OpenStream(&stream, nullptr, &parameters, format.samplesPerSecond, paFramesPerBufferUnspecified,
+    if (PortAudio().OpenStream(&stream, nullptr, &parameters, format.samplesPerSecond, paFramesPerBufferUnspecified,
                       paClipOff | paDitherOff, nullptr, nullptr) != paNoError) {
         stream = nullptr;
         return false;
@@ -157,7 +157,7 @@ void AudioResetOutput() {
 void AudioCloseOutput() {
     if (!outputOpen) return;
     StopWriter();
-    Pa_CloseStream(stream);
+    PortAudio().CloseStream(stream);
     stream = nullptr;
     std::lock_guard<std::mutex> lock(control.mutex);
     queueHead = 0;

@@ -216,7 +216,8 @@ TEST_F(PulseStoreTest, ClearAcquisitionEmptiesEverythingDerivedFromTheData) {
     acquisitionSeconds = 12.5;
     runState |= RS_RESTART_UNCONFIRMED | RS_ACQUIRING;
     for (int s = 0; s <= SERIES_HEIGHT; ++s) {
-        seriesData[s][3] = 7.0;                  // raw half
+        seriesData[s][3] = 7.0;                  // raw half, as a build leaves it
+        rawExtent[s] = 4;
         seriesData[s][seriesLength[s] + 3] = 9.0;  // display half
         dataLength[s + 1] = 44;
         viewState[s + 1].cursorBin = 17;
