@@ -23,20 +23,29 @@ constexpr int MAX_ITERATIONS = 100;
 double Phi(double z) { return 0.5 * std::erfc(-z / SQRT2); }
 double PhiDensity(double z) { return INV_SQRT_2PI * std::exp(-0.5 * z * z); }
 
-// Cumulative sums with linear interpolation inside a bin.
+// Cumulative sums with linear interpolation inside a bin, of values that are zero from `extent` on:
+// only the sums up to there are kept, as every later one equals the last of them exactly.
 struct Cumulative {
-    std::vector<double> sum;  // sum[i] = values of bins 0 .. i-1
-    explicit Cumulative(const std::vector<double>& values) : sum(values.size() + 1, 0.0) {
-        for (size_t i = 0; i < values.size(); ++i) sum[i + 1] = sum[i] + values[i];
+    std::vector<double> sum;  // sum[i] = values of bins 0 .. i-1, for i <= extent
+    double length;            // number of values
+    Cumulative(const std::vector<double>& values, size_t extent)
+        : sum(extent + 1, 0.0), length(static_cast<double>(values.size())) {
+        for (size_t i = 0; i < extent; ++i) sum[i + 1] = sum[i] + values[i];
     }
     double At(double x) const {
-        double n = static_cast<double>(sum.size() - 1);
-        x = std::clamp(x, 0.0, n);
+        x = std::clamp(x, 0.0, length);
         size_t i = static_cast<size_t>(x);
         if (i >= sum.size() - 1) return sum.back();
         return sum[i] + (x - static_cast<double>(i)) * (sum[i + 1] - sum[i]);
     }
 };
+
+// One past the last bin where the counts or their variance differ from zero.
+size_t NonZeroExtent(const std::vector<double>& counts, const std::vector<double>& variance) {
+    size_t extent = counts.size();
+    while (extent > 0 && counts[extent - 1] == 0.0 && (variance.empty() || variance[extent - 1] == 0.0)) --extent;
+    return extent;
+}
 
 struct FilterWeights {
     double w[FILTER_SEGMENTS];
@@ -110,15 +119,24 @@ std::vector<Candidate> FindCandidates(const std::vector<double>& counts, const s
     if (options.lastBin >= 0) end = std::min(end, static_cast<size_t>(options.lastBin) + 1);
     if (end <= first) return found;
     double threshold = options.significance;
-    Cumulative data(counts);
-    Cumulative var(variance.empty() ? counts : variance);
+    size_t extent = NonZeroExtent(counts, variance);
+    Cumulative data(counts, extent);
+    const std::vector<double>& varianceValues = variance.empty() ? counts : variance;
+    Cumulative var(varianceValues, extent);
+    // With no negative variance the cumulative variance never falls, so a span without variance
+    // has none in any of its segments.
+    bool monotonic = std::all_of(varianceValues.begin(), varianceValues.begin() + static_cast<std::ptrdiff_t>(extent),
+                                 [](double v) { return v >= 0.0; });
     static const FilterWeights filter;
-    std::vector<double> z(counts.size(), 0.0);
-    for (size_t k = first; k < end; ++k) {
+    // Filter response over its noise at bin k.
+    auto zAt = [&](size_t k) {
         double mu = static_cast<double>(k) + 0.5;
         double sigma = ExpectedSigma(width, mu);
         double left = mu - FILTER_HALF_SPAN * sigma, right = mu + FILTER_HALF_SPAN * sigma;
-        if (left < static_cast<double>(first) || right > static_cast<double>(end)) continue;
+        if (left < static_cast<double>(first) || right > static_cast<double>(end)) return 0.0;
+        // No variance under the filter: every segment below adds nothing to the spread, so z is 0.
+        // Most bins of a spectrum lie far from any count; this skips them at the cost of two lookups.
+        if (monotonic && !(var.At(right) > var.At(left))) return 0.0;
         double segment = (right - left) / FILTER_SEGMENTS, response = 0.0, spread = 0.0;
         double previous = left, previousData = data.At(left), previousVar = var.At(left);
         for (int s = 0; s < FILTER_SEGMENTS; ++s) {
@@ -130,11 +148,15 @@ std::vector<Candidate> FindCandidates(const std::vector<double>& counts, const s
             previousData = nextData;
             previousVar = nextVar;
         }
-        z[k] = spread > 0.0 ? response / std::sqrt(spread) : 0.0;
-    }
+        return spread > 0.0 ? response / std::sqrt(spread) : 0.0;
+    };
+    // Local maxima of z, walking bins first .. end-1 once.
+    double before = zAt(first), here = first + 1 < end ? zAt(first + 1) : 0.0;
     for (size_t k = first + 1; k + 1 < end; ++k) {
-        if (z[k] >= threshold && z[k] >= z[k - 1] && z[k] > z[k + 1])
-            found.push_back({static_cast<double>(k) + 0.5, z[k]});
+        double after = zAt(k + 1);
+        if (here >= threshold && here >= before && here > after) found.push_back({static_cast<double>(k) + 0.5, here});
+        before = here;
+        here = after;
     }
     // Of two maxima within one expected sigma keep the stronger.
     std::vector<Candidate> kept;

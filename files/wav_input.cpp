@@ -2,6 +2,8 @@
 #include "files/wav_input.h"
 
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "acquisition/capture.h"
 #include "acquisition/detector.h"
@@ -13,6 +15,7 @@
 #include "core/settings.h"
 #include "core/upcalls.h"
 #include "core/view_state.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 ReplayProgressHandler replayProgressHandler = nullptr;
@@ -22,8 +25,27 @@ constexpr uint16_t FORMAT_PCM = 1;
 constexpr uint64_t CHUNK_HEADER_SIZE = 8;
 constexpr uint64_t CANONICAL_HEADER_SIZE = 44;
 
-// The replay's own block buffer: the detector gets the same bytes as from capture buffer 0.
-uint8_t replayBuffer[REPLAY_BLOCK_SIZE];
+// The replay's two block buffers, made at the first replay and kept: the next block is read into one
+// while the detector works on the other. Without the memory for them the replay uses one buffer of
+// its own and reads and detects in turn.
+uint8_t fallbackBuffer[REPLAY_BLOCK_SIZE];
+
+uint8_t* ReplayBuffer(int i) {
+    static uint8_t* buffers[2] = {nullptr, nullptr};
+    if (!buffers[i]) buffers[i] = static_cast<uint8_t*>(AllocateLargeBuffer(REPLAY_BLOCK_SIZE));
+    return buffers[i] ? buffers[i] : i == 0 ? fallbackBuffer : nullptr;
+}
+
+// Starts reading the next block on another thread; an invalid future when no thread could be started
+// (the caller then reads in turn).
+std::future<uint64_t> ReadAhead(InputFile& file, uint8_t* buffer, uint64_t wanted) {
+    if (!buffer) return {};
+    try {
+        return std::async(std::launch::async, [&file, buffer, wanted] { return ReadInputFile(file, buffer, wanted); });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
 
 uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -85,21 +107,36 @@ void RestoreShapeBackups() {
 }
 
 // Feeds the data chunk block by block; stops early at a detector limit or at the end of the file.
-// False when a read failed before the end of the file.
+// False when a read failed before the end of the file. The detector sees the same blocks, in the same
+// order, whether or not the next one was read ahead.
 bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
     if (!SeekInputFile(file, layout.dataOffset)) return false;
     uint64_t remaining = layout.dataSize;
     uint64_t done = 0;
+    int current = 0;
+    uint64_t wanted = remaining < REPLAY_BLOCK_SIZE ? remaining : REPLAY_BLOCK_SIZE;
+    uint64_t got = wanted > 0 ? ReadInputFile(file, ReplayBuffer(current), wanted) : 0;
     while (remaining > 0) {
         if (runState & RS_LIMIT_REACHED) break;
-        uint64_t wanted = remaining < REPLAY_BLOCK_SIZE ? remaining : REPLAY_BLOCK_SIZE;
-        uint64_t got = ReadInputFile(file, replayBuffer, wanted);
+        uint64_t after = remaining - wanted;
+        uint64_t nextWanted = after < REPLAY_BLOCK_SIZE ? after : REPLAY_BLOCK_SIZE;
+        std::future<uint64_t> next;
+        if (got == wanted && nextWanted > 0) next = ReadAhead(file, ReplayBuffer(1 - current), nextWanted);
         // A pass that reaches a limit is followed by Stop once it has returned; the loop then ends.
-        if (got > 0 && DetectPulses(replayBuffer, static_cast<uint32_t>(got))) SendCommand(WND_PULSES, IDM_STOP);
+        bool limit = got > 0 && DetectPulses(ReplayBuffer(current), static_cast<uint32_t>(got));
+        if (limit) SendCommand(WND_PULSES, IDM_STOP);
         done += got;
         remaining -= wanted;
         if (replayProgressHandler) replayProgressHandler(done, layout.dataSize);
         if (got < wanted) return layout.dataOffset + done >= file.size;
+        if (remaining == 0) break;
+        if (next.valid()) {
+            got = next.get();
+            current = 1 - current;
+        } else {
+            got = ReadInputFile(file, ReplayBuffer(current), nextWanted);
+        }
+        wanted = nextWanted;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Operating-system services the core needs beside the window system: the program's own path and
 // the folders of its files, file and folder writability, the local time and the environment.
 #pragma once
+#include <cstddef>
 #include <string>
 
 struct LocalTime {
@@ -18,6 +19,13 @@ LocalTime GetLocalTime();
 // applied then); false when the time cannot be placed.
 bool LocalUtcOffsetMinutes(const LocalTime& time, int* minutes);
 std::string GetEnvironment(const char* name);
+// Memory for a large buffer that is filled from end to end again and again (the replay's block
+// buffer): aligned and, where the system has them, backed by huge pages, so that filling it the first
+// time costs a few page faults instead of one per 4 KB. Released with ReleaseLargeBuffer; null when
+// the memory is not available.
+void* AllocateLargeBuffer(size_t bytes);
+void ReleaseLargeBuffer(void* buffer);
+
 // Whether standard error goes to a terminal (the batch tool then shows progress).
 bool IsStandardErrorTerminal();
 

@@ -1,5 +1,6 @@
 // Operating-system services on POSIX systems: executable path and the program's folders, file and
 // folder checks, local time, environment.
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,20 @@ std::string GetEnvironment(const char* name) {
 }
 
 bool IsStandardErrorTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void* AllocateLargeBuffer(size_t bytes) {
+    constexpr size_t HUGE_PAGE = size_t{1} << 21;
+    if (bytes == 0 || bytes > SIZE_MAX - HUGE_PAGE) return nullptr;
+    size_t rounded = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    void* buffer = std::aligned_alloc(HUGE_PAGE, rounded);
+#ifdef MADV_HUGEPAGE
+    // Only a hint: without transparent huge pages the buffer simply keeps small pages.
+    if (buffer) madvise(buffer, rounded, MADV_HUGEPAGE);
+#endif
+    return buffer;
+}
+
+void ReleaseLargeBuffer(void* buffer) { std::free(buffer); }
 
 namespace {
 // The folders are fixed by the build: the build and source folders for a build-folder run, the
