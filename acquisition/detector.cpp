@@ -151,7 +151,7 @@ double EstimateBaselineOfWidth(const Pass& pass, int slot, const ChannelPass& p)
 // The baselines of the threshold channels. The vector passes give the same sums: the samples on the
 // baseline side are exactly the words of one word set, and with a whole-number gain small enough that
 // every partial sum stays below 2^53 the sum of the gained samples in any order is exact.
-void EstimateBaselines(Pass& pass) {
+void EstimateBaselines(Pass& pass, bool vectors) {
     int64_t frames = pass.samples / pass.n;
     int64_t used = frames * pass.n;
     WordSets sides{{0, 0}, {0, 0}};
@@ -161,7 +161,7 @@ void EstimateBaselines(Pass& pass) {
     for (int slot = 0; slot < pass.n; ++slot) {
         ChannelPass& p = pass.channel[pass.slotChannel[slot]];
         if (p.shapeMode) continue;
-        if (vectorPath && frames > 0 && p.gain == std::floor(p.gain) &&
+        if (vectors && frames > 0 && p.gain == std::floor(p.gain) &&
             static_cast<double>(frames) * p.gain < 4194304.0) {
             if (!summed) all = SumAllWords(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b);
             summed = true;
@@ -455,13 +455,9 @@ void RunSamplesOfWidth(Pass& pass) {
 }
 }  // namespace
 
-bool DetectPulses(const uint8_t* block, uint32_t byteCount) {
-    if (runState & RS_LIMIT_REACHED) return false;
-    // Every pass marks where its new pulses begin, also for a channel the block does not carry.
-    bufferFirstPulse[0] = pulseCount[0];
-    bufferFirstPulse[1] = pulseCount[1];
-
-    Pass pass;
+namespace {
+// The block's layout and the channels' settings; false when the layout is not one the detector runs.
+bool SetUpPass(Pass& pass, const uint8_t* block, uint32_t byteCount) {
     int first = 0;
     if (runState & RS_FILE_REPLAY) {
         pass.n = replayChannels;
@@ -477,10 +473,74 @@ bool DetectPulses(const uint8_t* block, uint32_t byteCount) {
     pass.slotChannel[0] = first;
     pass.slotChannel[1] = 1 - first;
     pass.clock = sampleClock;
-    int64_t clockAtStart = sampleClock;
-
     for (int slot = 0; slot < pass.n; ++slot) SetUpChannel(pass, slot);
-    EstimateBaselines(pass);
+    return true;
+}
+
+// Whether an estimate made ahead was made from this pass's block, layout and settings.
+bool MadeFor(const BaselinesAhead& ahead, const Pass& pass) {
+    if (!ahead.usable || ahead.block != pass.bytes || ahead.byteCount != pass.samples * pass.b || ahead.n != pass.n ||
+        ahead.b != pass.b || ahead.firstChannel != pass.slotChannel[0] || ahead.vectorPath != vectorPath)
+        return false;
+    for (int c = 0; c < 2; ++c) {
+        const ChannelPass& p = pass.channel[c];
+        if (ahead.gain[c] != p.gain || ahead.sign[c] != p.sign || ahead.shapeMode[c] != p.shapeMode) return false;
+    }
+    return true;
+}
+}  // namespace
+
+BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount) {
+    BaselinesAhead ahead;
+    Pass pass;
+    if (!SetUpPass(pass, block, byteCount)) return ahead;
+    ahead.block = block;
+    ahead.byteCount = static_cast<uint32_t>(pass.samples * pass.b);
+    ahead.n = pass.n;
+    ahead.b = pass.b;
+    ahead.firstChannel = pass.slotChannel[0];
+    ahead.vectorPath = vectorPath;
+    for (int c = 0; c < 2; ++c) {
+        ahead.gain[c] = pass.channel[c].gain;
+        ahead.sign[c] = pass.channel[c].sign;
+        ahead.shapeMode[c] = pass.channel[c].shapeMode;
+    }
+    return ahead;
+}
+
+void EstimateBaselines(BaselinesAhead* ahead) {
+    if (!ahead || ahead->n == 0) return;
+    Pass pass;
+    pass.bytes = ahead->block;
+    pass.n = ahead->n;
+    pass.b = ahead->b;
+    pass.samples = ahead->byteCount / static_cast<uint32_t>(ahead->b);
+    pass.slotChannel[0] = ahead->firstChannel;
+    pass.slotChannel[1] = 1 - ahead->firstChannel;
+    for (int c = 0; c < 2; ++c) {
+        pass.channel[c].gain = ahead->gain[c];
+        pass.channel[c].sign = ahead->sign[c];
+        pass.channel[c].shapeMode = ahead->shapeMode[c];
+    }
+    EstimateBaselines(pass, ahead->vectorPath);
+    for (int c = 0; c < 2; ++c) ahead->baseline[c] = pass.channel[c].baseline;
+    ahead->usable = true;
+}
+
+bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead* ahead) {
+    if (runState & RS_LIMIT_REACHED) return false;
+    // Every pass marks where its new pulses begin, also for a channel the block does not carry.
+    bufferFirstPulse[0] = pulseCount[0];
+    bufferFirstPulse[1] = pulseCount[1];
+
+    Pass pass;
+    if (!SetUpPass(pass, block, byteCount)) return false;
+    int64_t clockAtStart = sampleClock;
+    if (ahead && MadeFor(*ahead, pass)) {
+        for (int c = 0; c < 2; ++c) pass.channel[c].baseline = ahead->baseline[c];
+    } else {
+        EstimateBaselines(pass, vectorPath);
+    }
     PrepareQuietSkips(pass);
     for (int c = 0; c < 2; ++c) ResumeOpenPulse(pass, c);
     if (!pass.limitReached) {

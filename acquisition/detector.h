@@ -36,8 +36,27 @@ extern double inputSnapshot[2][INPUT_RING_LENGTH];
 // The snapshot shows, per channel, 128 values from ring position (snapshotTrigger - 64) mod 128 on.
 extern int32_t snapshotTrigger;
 
-// Runs the detector over one block of interleaved samples. True when this pass reached a limit.
-bool DetectPulses(const uint8_t* block, uint32_t byteCount);
+// The baselines of a block of the threshold method depend on its samples and a few settings only,
+// so a replay can estimate them on another thread while the detector works on the previous block.
+// RequestBaselines takes the settings (on the detector's thread); EstimateBaselines then reads the
+// block and may run on any thread. The estimate records what it was made from: DetectPulses uses
+// it only when that still matches the pass, and estimates afresh otherwise.
+struct BaselinesAhead {
+    const uint8_t* block = nullptr;
+    uint32_t byteCount = 0;
+    bool usable = false;  // the layout is one the detector runs and the estimate was made
+    int n = 0, b = 0, firstChannel = 0;
+    bool vectorPath = false;
+    double gain[2] = {1.0, 1.0}, sign[2] = {1.0, 1.0};
+    bool shapeMode[2] = {false, false};
+    double baseline[2] = {0.0, 0.0};  // per channel
+};
+BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount);
+void EstimateBaselines(BaselinesAhead* ahead);
+
+// Runs the detector over one block of interleaved samples, with the baselines estimated ahead when
+// given. True when this pass reached a limit.
+bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead* ahead = nullptr);
 
 // Sample layout of a replayed file: its channel count and block alignment (bytes per frame).
 void SetReplayFormat(uint16_t channels, uint16_t blockAlign);

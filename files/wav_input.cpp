@@ -36,12 +36,17 @@ uint8_t* ReplayBuffer(int i) {
     return buffers[i] ? buffers[i] : i == 0 ? fallbackBuffer : nullptr;
 }
 
-// Starts reading the next block on another thread; an invalid future when no thread could be started
-// (the caller then reads in turn).
-std::future<uint64_t> ReadAhead(InputFile& file, uint8_t* buffer, uint64_t wanted) {
+// Starts reading the next block on another thread, which also estimates its baselines; an invalid
+// future when no thread could be started (the caller then reads in turn).
+std::future<uint64_t> ReadAhead(InputFile& file, uint8_t* buffer, uint64_t wanted, BaselinesAhead* ahead) {
     if (!buffer) return {};
+    *ahead = RequestBaselines(buffer, static_cast<uint32_t>(wanted));
     try {
-        return std::async(std::launch::async, [&file, buffer, wanted] { return ReadInputFile(file, buffer, wanted); });
+        return std::async(std::launch::async, [&file, buffer, wanted, ahead] {
+            uint64_t got = ReadInputFile(file, buffer, wanted);
+            if (got == wanted) EstimateBaselines(ahead);
+            return got;
+        });
     } catch (const std::system_error&) {
         return {};
     }
@@ -114,6 +119,8 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
     uint64_t remaining = layout.dataSize;
     uint64_t done = 0;
     int current = 0;
+    // Baselines of the block in each buffer, when estimated while the previous block was detected.
+    BaselinesAhead ahead[2];
     uint64_t wanted = remaining < REPLAY_BLOCK_SIZE ? remaining : REPLAY_BLOCK_SIZE;
     uint64_t got = wanted > 0 ? ReadInputFile(file, ReplayBuffer(current), wanted) : 0;
     while (remaining > 0) {
@@ -121,9 +128,10 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
         uint64_t after = remaining - wanted;
         uint64_t nextWanted = after < REPLAY_BLOCK_SIZE ? after : REPLAY_BLOCK_SIZE;
         std::future<uint64_t> next;
-        if (got == wanted && nextWanted > 0) next = ReadAhead(file, ReplayBuffer(1 - current), nextWanted);
+        if (got == wanted && nextWanted > 0)
+            next = ReadAhead(file, ReplayBuffer(1 - current), nextWanted, &ahead[1 - current]);
         // A pass that reaches a limit is followed by Stop once it has returned; the loop then ends.
-        bool limit = got > 0 && DetectPulses(ReplayBuffer(current), static_cast<uint32_t>(got));
+        bool limit = got > 0 && DetectPulses(ReplayBuffer(current), static_cast<uint32_t>(got), &ahead[current]);
         if (limit) SendCommand(WND_PULSES, IDM_STOP);
         done += got;
         remaining -= wanted;
@@ -134,6 +142,7 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
             got = next.get();
             current = 1 - current;
         } else {
+            ahead[current] = {};
             got = ReadInputFile(file, ReplayBuffer(current), nextWanted);
         }
         wanted = nextWanted;
