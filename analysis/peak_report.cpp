@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <system_error>
 
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
@@ -271,11 +273,23 @@ void ChannelSpectrum(int c, std::vector<double>* counts, std::vector<double>* va
 void BuildPeakReport() {
     peakReport.clear();
     int input = settings.inputChannels;
+    ChannelReport reports[2];
+    // The channels' analyses only read the store and the settings: with both channels the right one
+    // runs on a second thread (in turn when none can be started).
+    std::future<void> right;
+    if (input == 2) {
+        try {
+            right = std::async(std::launch::async, [&reports] { AnalyseChannel(1, &reports[1]); });
+        } catch (const std::system_error&) {
+        }
+    }
     for (int c = 0; c < 2; ++c) {
         if (input != 2 && input != c) continue;
-        ChannelReport report;
-        AnalyseChannel(c, &report);
-        peakReport.push_back(report);
+        if (c == 1 && right.valid())
+            right.get();
+        else
+            AnalyseChannel(c, &reports[c]);
+        peakReport.push_back(reports[c]);
     }
 }
 
