@@ -1,7 +1,8 @@
 // The batch tool as a whole process: `tik-cli replay --summary` of a 30-second 192 kHz 24-bit stereo
 // recording with 200 pulses per second per channel (items_per_second counts its interleaved samples
-// per second of wall time) and of a one-second recording, with and without the summary (start-up). child_cpu_ms is the process's
-// user plus system time per run, which other load on the machine disturbs less than the wall time.
+// per second of wall time) and of a one-second recording, with and without the summary (start-up).
+// child_cpu_ms is the process's user plus system time per run, which other load on the machine
+// disturbs less than the wall time.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
