@@ -1,6 +1,6 @@
-// Settings record: layout and defaults against an independent byte image, the settings file,
-// start-up without a usable file, range checks of loaded values, QuantizeSettings, and where a
-// build-folder run keeps its files.
+// Settings record: layout and defaults against an independent byte image, the settings file and
+// its refusals, start-up without a usable file, range checks of loaded values, QuantizeSettings, and
+// where a build-folder run keeps its files.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -77,83 +77,75 @@ std::vector<unsigned char> RecordBytes() {
 using SettingsFileTest = TikTest;
 using QuantizeSettingsTest = TikTest;
 
-TEST_F(SettingsFileTest, DefaultRecordMatchesTheDocumentedLayout) {
+TEST_F(SettingsFileTest, DefaultRecordAndTheBatchToolsDefaultsMatchTheDocumentedLayout) {
     EXPECT_EQ(RecordBytes(), IndependentDefaultImage());
-}
-
-TEST_F(SettingsFileTest, BatchToolWritesTheDefaultRecord) {
     std::string out = TempPath("defaults.ini");
-    std::string command = std::string(TIK_CLI_PATH) + " defaults " + out;
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(std::system((std::string(TIK_CLI_PATH) + " defaults " + out).c_str()), 0);
     EXPECT_EQ(ReadFileBytes(out), IndependentDefaultImage());
 }
 
-TEST_F(SettingsFileTest, SaveThenLoadGivesBackTheSameBytes) {
+TEST_F(SettingsFileTest, SaveThenLoadThroughTheDialogsGivesBackTheSameBytes) {
     settings.channel[1].minHeight = -7.25;
     settings.options[0].gaussianCorrelation = 1;
     std::strcpy(settings.comments, "calibration run");
     settings.roi[1][3] = {10, 20, 1.0, 2.0, 15.0, 2.5, 400.0, 380.0};
-    ASSERT_TRUE(SaveSettingsFile(false));
-    std::vector<unsigned char> written = ReadFileBytes(SettingsFilePath());
-    ASSERT_EQ(written.size(), 7184u);
-    EXPECT_EQ(written, RecordBytes());
-
+    const std::vector<unsigned char> changed = RecordBytes();
+    std::string other = TempPath("other.ini");
+    Headless().fileAnswers.push_back(other);
+    ASSERT_TRUE(SaveSettingsFile(true));
+    EXPECT_EQ(ReadFileBytes(other), changed);
     SetDefaultSettings(settings);
-    ASSERT_TRUE(LoadSettingsFile(false));
-    EXPECT_EQ(RecordBytes(), written);
-    ASSERT_TRUE(SaveSettingsFile(false));
-    EXPECT_EQ(ReadFileBytes(SettingsFilePath()), written);
+    Headless().fileAnswers.push_back(other);
+    ASSERT_TRUE(LoadSettingsFile(true));
+    EXPECT_EQ(RecordBytes(), changed);
+    EXPECT_FALSE(LoadSettingsFile(true));  // no answer: cancelled, silent
+    EXPECT_TRUE(Headless().messages.empty());
 }
 
-TEST_F(SettingsFileTest, FilesOfTheWrongSizeAreRefusedAndReplacedAtStartUp) {
-    for (size_t size : {7183u, 7185u}) {
-        WriteFileBytes(SettingsFilePath(), std::vector<unsigned char>(size, 0x55));
+// Files of the wrong size and a folder in the file's place: a load leaves the record as it is (a
+// chosen file is reported), start-up reports them and carries on with the defaults laid out on the
+// work area.
+TEST_F(SettingsFileTest, UnusableFilesAreRefusedAndReplacedAtStartUp) {
+    constexpr size_t FOLDER = SIZE_MAX;
+    for (size_t size : {size_t{0}, size_t{7183}, size_t{7185}, FOLDER}) {
+        SCOPED_TRACE(size);
+        std::string path = TempPath("bad" + std::to_string(size) + ".ini");
+        if (size == FOLDER)
+            std::filesystem::create_directories(path);
+        else
+            WriteFileBytes(path, std::vector<unsigned char>(size, 0x55));
+        SetSettingsFilePath(path);
+        Headless().messages.clear();
+        SetDefaultSettings(settings);
         settings.channel[0].minHeight = 3.0;
+        const std::vector<unsigned char> before = RecordBytes();
         EXPECT_FALSE(LoadSettingsFile(false));
-        EXPECT_EQ(settings.channel[0].minHeight, 3.0);  // untouched
+        Headless().fileAnswers.push_back(path);
+        EXPECT_FALSE(LoadSettingsFile(true));
+        EXPECT_EQ(RecordBytes(), before);
+        ASSERT_EQ(Headless().messages.size(), 1u);
+        EXPECT_EQ(Headless().messages[0].text, std::string(SETTINGS_NOT_READ_MESSAGE) + "\n" + path);
 
         SetDefaultSettings(settings);
         Headless().workArea = {0, 32, 1920, 1112};  // a panel along the top of the screen
         LoadOrCreateSettingsAtStartup();
-        std::vector<unsigned char> written = ReadFileBytes(SettingsFilePath());
-        ASSERT_EQ(written.size(), 7184u);
-        EXPECT_EQ(written, RecordBytes());
+        ASSERT_EQ(Headless().messages.size(), 2u);
+        EXPECT_EQ(Headless().messages[1].text, std::string(SETTINGS_DEFAULTS_MESSAGE) + "\n" + path);
         for (int i = 0; i < 7; ++i) {
             const WindowPlacementRecord& w = settings.windowPlacement[i];
             EXPECT_EQ(w.normalLeft, (i % 2) * 960);
             EXPECT_EQ(w.normalTop, 32 + (i / 2) * 270);
             EXPECT_EQ(w.normalRight - w.normalLeft, 960);
             EXPECT_EQ(w.normalBottom - w.normalTop, 270);
-            EXPECT_EQ(w.showCommand, i == 0 ? 1u : 0u);
         }
+        if (size == FOLDER) {
+            EXPECT_TRUE(std::filesystem::is_directory(path));
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(path), RecordBytes());
+        LoadOrCreateSettingsAtStartup();  // the written file is good: no message
+        EXPECT_EQ(Headless().messages.size(), 2u);
     }
-}
-
-TEST_F(SettingsFileTest, MissingFileAndCancelledDialogsLeaveTheRecord) {
-    SetSettingsFilePath(TempPath("missing/none.ini"));
-    EXPECT_FALSE(LoadSettingsFile(false));
-    EXPECT_FALSE(SaveSettingsFile(false));
-    EXPECT_FALSE(LoadSettingsFile(true));  // no scripted answer: cancelled
-    ASSERT_EQ(Headless().fileDialogs.size(), 1u);
-    EXPECT_EQ(Headless().fileDialogs[0].title, "Open Settings File");
-    EXPECT_EQ(Headless().fileDialogs[0].defaultExtension, "ini");
-    std::vector<std::string> filters = {"Load settings file (*.ini)", "*.ini", "Settings file (*.ini)", "*.ini",
-                                        "All Files (*.*)", "*.*"};
-    EXPECT_EQ(Headless().fileDialogs[0].filters, filters);
-    EXPECT_EQ(RecordBytes(), IndependentDefaultImage());
-}
-
-TEST_F(SettingsFileTest, SaveAsAndLoadThroughTheDialogs) {
-    std::string other = TempPath("other.ini");
-    settings.channel[0].timeStep = 0.5;
-    Headless().fileAnswers.push_back(other);
-    ASSERT_TRUE(SaveSettingsFile(true));
-    EXPECT_EQ(Headless().fileDialogs.back().title, "Save Settings File");
-    EXPECT_TRUE(Headless().fileDialogs.back().save);
-    SetDefaultSettings(settings);
-    Headless().fileAnswers.push_back(other);
-    ASSERT_TRUE(LoadSettingsFile(true));
-    EXPECT_EQ(settings.channel[0].timeStep, 0.5);
 }
 
 TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
@@ -161,21 +153,17 @@ TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
     ScriptedAudio().inputAccepts = [](int device, const WaveFormat& format) {
         return device == 0 || format.samplesPerSecond == 48000;
     };
-    settings.inputDevice = 1;
-    settings.inputRateIndex = 7;  // 384000: refused by device 1
-    ASSERT_TRUE(SaveSettingsFile(false));
-    SetDefaultSettings(settings);
-    ASSERT_TRUE(LoadSettingsFile(false));
-    RenewAudioFormats();  // as start-up and Load Settings do after reading the file
-    EXPECT_EQ(settings.inputDevice, 0u);
-    EXPECT_TRUE(runState & RS_INPUT_READY);
-
-    settings.inputDevice = 3;  // beyond the two devices
-    settings.inputRateIndex = 1;
-    ASSERT_TRUE(SaveSettingsFile(false));
-    ASSERT_TRUE(LoadSettingsFile(false));
-    RenewAudioFormats();
-    EXPECT_EQ(settings.inputDevice, 0u);
+    // Device 1 at 384000 Hz (refused by it), and a device beyond the two.
+    for (auto [device, rateIndex] : {std::pair{1u, 7}, std::pair{3u, 1}}) {
+        settings.inputDevice = device;
+        settings.inputRateIndex = rateIndex;
+        ASSERT_TRUE(SaveSettingsFile(false));
+        SetDefaultSettings(settings);
+        ASSERT_TRUE(LoadSettingsFile(false));
+        RenewAudioFormats();  // as start-up and Load Settings do after reading the file
+        EXPECT_EQ(settings.inputDevice, 0u) << device;
+        EXPECT_TRUE(runState & RS_INPUT_READY);
+    }
 }
 
 TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
@@ -249,15 +237,9 @@ TEST_F(QuantizeSettingsTest, MinimumHeightRoundsHalfAwayFromZero) {
     EXPECT_EQ(workingParameters[1][FIELD_MIN_HEIGHT], 2147483647);
 }
 
-TEST_F(QuantizeSettingsTest, MaxPulsesSnapsToWholeNumbersWithinItsLimits) {
+TEST_F(QuantizeSettingsTest, NonFiniteHugeAndFractionalValuesAreClamped) {
     settings.channel[0].maxPulses = 12.5;
     settings.channel[1].maxPulses = 5;
-    QuantizeSettings(false);
-    EXPECT_EQ(settings.channel[0].maxPulses, 13.0);
-    EXPECT_EQ(settings.channel[1].maxPulses, 10.0);
-}
-
-TEST_F(QuantizeSettingsTest, NonFiniteAndHugeValuesAreClamped) {
     settings.channel[0].boostGain = std::nan("");
     settings.channel[0].acquisitionTime = 1e308;
     settings.channel[0].heightBinSize = -std::numeric_limits<double>::infinity();
@@ -270,6 +252,8 @@ TEST_F(QuantizeSettingsTest, NonFiniteAndHugeValuesAreClamped) {
     EXPECT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], 215);  // the minimum, on its grid
     EXPECT_EQ(settings.channel[1].timeStep, 86400.0);
     EXPECT_NEAR(settings.channel[1].minHeight, -100.0, 1e-7);
+    EXPECT_EQ(settings.channel[0].maxPulses, 13.0);
+    EXPECT_EQ(settings.channel[1].maxPulses, 10.0);
 }
 
 // A run from the build folder keeps its files beside the program and reads data from the sources

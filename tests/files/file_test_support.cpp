@@ -8,6 +8,8 @@
 #include <iterator>
 #include <random>
 
+#include <sys/wait.h>
+
 #include "core/run_state.h"
 #include "core/settings.h"
 #include "files/file_messages.h"
@@ -263,4 +265,14 @@ int FilesTest::FormatErrors() const {
 std::string FilesTest::ReadText(const std::string& path) const {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int FilesTest::RunCli(const std::string& arguments) {
+    std::string command = "cd '" + tempDirectory + "' && TIK_SETTINGS='" + TempPath("cli.ini") + "' '" +
+                          TIK_CLI_PATH + "' " + arguments + " >'" + TempPath("out.txt") + "' 2>'" +
+                          TempPath("err.txt") + "'";
+    int status = std::system(command.c_str());
+    cliOutput = ReadText(TempPath("out.txt"));
+    cliErrors = ReadText(TempPath("err.txt"));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

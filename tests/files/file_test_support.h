@@ -92,4 +92,8 @@ protected:
     // Number of times "Wrong format or file is corrupted" was shown.
     int FormatErrors() const;
     std::string ReadText(const std::string& path) const;
+    // Runs tik-cli in the test folder with its own settings file; returns its exit status and keeps
+    // what it printed in cliOutput and cliErrors.
+    int RunCli(const std::string& arguments);
+    std::string cliOutput, cliErrors;
 };
