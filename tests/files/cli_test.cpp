@@ -1,79 +1,123 @@
 // tik-cli as scripts run it: a replay with save, exports and summary checked against an independent
-// detector and independently computed histograms, "load" with changed settings, background
-// subtraction, and the exit status of refused files and bad command lines.
+// detector and independently counted spectra, "load" against "open", background subtraction,
+// "settings show" and "settings set" reproducing records byte for byte, refused inputs in one table,
+// a replay set up on the command line against the dialogs, and "shape" against the menu command.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/calibration_dialog.h"
+#include "analysis/roi.h"
+#include "analysis/selection.h"
+#include "core/file_name.h"
+#include "core/settings.h"
+#include "files/setting_names.h"
+#include "platform/headless/headless.h"
 #include "tests/files/file_test_support.h"
+#include "ui/commands.h"
+#include "ui/daq_dialog.h"
 
 namespace {
-constexpr double HEIGHT_BIN = 2147484 / 21474836.47;  // 0.1 arb.u on the sample grid
-
-class CliTest : public TikTest {
-protected:
-    // Runs tik-cli with the arguments (already quoted where needed); returns its exit status.
-    int Run(const std::string& arguments) {
-        std::string command = "cd '" + tempDirectory + "' && TIK_SETTINGS='" + TempPath("cli.ini") + "' '" +
-                              TIK_CLI_PATH + "' " + arguments + " >'" + TempPath("out.txt") + "' 2>'" +
-                              TempPath("err.txt") + "'; echo $? >'" + TempPath("status.txt") + "'";
-        EXPECT_TRUE(std::filesystem::exists(TIK_CLI_PATH)) << "build the tik-cli target first";
-        std::system(command.c_str());
-        output = Text("out.txt");
-        errors = Text("err.txt");
-        return std::atoi(Text("status.txt").c_str());
-    }
-    std::string Text(const std::string& name) {
-        auto bytes = ReadFileBytes(TempPath(name));
-        return std::string(bytes.begin(), bytes.end());
-    }
-    std::string output, errors;
-};
-
-std::string Trimmed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%.*f", decimals, value);
-    std::string out = text;
-    while (out.back() == '0') out.pop_back();
-    if (out.back() == '.') out.pop_back();
-    return out;
-}
-
-// The pulse height export of the left channel computed from the records, with a scale factor for
-// the bin width.
-std::string HeightExport(const std::vector<PulseRecord>& pulses, uint32_t binUnits, double binWidth) {
+// The pulse height export of the left channel counted from the records, bins of `binUnits`.
+std::string HeightExport(const std::vector<PulseRecord>& pulses, uint32_t binUnits) {
     std::vector<int> counts(32768, 0);
     size_t last = 0;
     for (const PulseRecord& p : pulses) {
-        size_t bin = p.height / binUnits;
-        counts[bin] += 1;
-        if (bin > last) last = bin;
+        counts[p.height / binUnits] += 1;
+        last = std::max<size_t>(last, p.height / binUnits);
     }
     std::string text = "Height/arb.u\tCounts\r\n";
-    for (size_t i = 0; i <= last; ++i)
-        text += Trimmed(static_cast<double>(i) * binWidth, 4) + "\t" + std::to_string(counts[i]) + "\r\n";
+    for (size_t i = 0; i <= last; ++i) {
+        char edge[32];
+        std::snprintf(edge, sizeof(edge), "%.4f", static_cast<double>(i * binUnits) / 21474836.47);
+        std::string trimmed = edge;
+        trimmed.erase(trimmed.find_last_not_of('0') + 1);
+        if (trimmed.back() == '.') trimmed.pop_back();
+        text += trimmed + "\t" + std::to_string(counts[i]) + "\r\n";
+    }
     return text;
 }
 
-Bytes Recording(ReferencePulses* reference) {
-    WavRecipe recipe;
-    recipe.sampleRate = 48000;
-    recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, RandomPulses(2, 144000, 60, 11)));
-    *reference = ReferenceThresholdDetect(recipe.samples, 2, 2, DEFAULT_THRESHOLD);
-    return WavBytes(recipe);
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
+
+// The lines as shell words.
+std::string Quoted(const std::vector<std::string>& lines) {
+    std::string words;
+    for (const std::string& line : lines) {
+        words += " '";
+        for (char c : line) words += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        words += "'";
+    }
+    return words;
+}
+
+// A change of every field that this machine's devices allow (device 0 is always there).
+std::string EveryFieldChanged() {
+    std::string a =
+        " inputRateIndex=3 inputBitsCode=1 inputFormat=1 inputChannels=2 outputRateIndex=0 outputBitsCode=2"
+        " outputFormat=1 outputChannels=1 channelSelection=4"
+        " left.minHeight=2.5 left.maxDistortion=7 left.correction=0.25 left.boostGain=2 left.acquisitionTime=60"
+        " left.maxPulses=5000 left.beginTime=1 left.durationTime=30 left.timeStep=2 left.rateBinSize=3"
+        " left.intervalBinSize=50 left.sFold=3 left.widthBinSize=41.7 left.heightBinSize=0.2"
+        " right.minHeight=-3 right.maxDistortion=8 right.correction=0.5 right.boostGain=3 right.maxPulses=7000"
+        " right.beginTime=2 right.durationTime=20 right.timeStep=0.5 right.rateBinSize=4"
+        " right.intervalBinSize=62.5 right.sFold=2 right.widthBinSize=62.5 right.heightBinSize=0.05"
+        " 'comments=\"Station 4\\r\\nA \\\"quoted\\\" \\xB5 line\"'"
+        " left.filterHeightMin=2 left.filterHeightMax=150 left.filterDistortionMin=1 left.filterDistortionMax=90"
+        " left.filterWidthMin=40 left.filterWidthMax=400 right.filterHeightMin=3 right.filterHeightMax=120"
+        " right.filterDistortionMin=2 right.filterDistortionMax=80 right.filterWidthMin=50"
+        " right.filterWidthMax=500 left.calibration=10:0.5:100,23.2:1.1:662"
+        " right.calibration=5:0.25:40,12.5:0.5:122,30:1.5:1332 'left.quantityUnits=Energy /MeV'"
+        " 'right.quantityUnits=\"E /\\xB5J\"' left.calibrationMode=1 right.calibrationMode=2"
+        " --roi left=600:700 --roi left=100:150 --roi right=200:300";
+    for (const char* side : {" left.", " right."}) {
+        for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k) a += side + std::string(CHANNEL_OPTION_NAMES[k]) + "=1";
+        for (const char* filter : {"filterHeight=1", "filterDistortion=1", "filterWidth=1"}) a += side + std::string(filter);
+        a += side + std::string("pulseShape=");
+        for (int k = 0; k < 60; ++k) a += (k ? "," : "") + std::to_string(side[1] == 'l' ? k * 0.01 : -k * 0.5);
+        a += side + std::string("shapePointUsed=") + (side[1] == 'l' ? "0" + std::string(59, '1') : std::string(58, '1') + "00");
+    }
+    for (int w = 0; w < 7; ++w) {
+        char window[200];
+        std::snprintf(window, sizeof(window),
+                      " window%d.length=%d window%d.flags=1 window%d.showCommand=2 window%d.minPosition=%d,%d"
+                      " window%d.maxPosition=%d,-8 window%d.normalPosition=%d,20,810,320",
+                      w, 50 + w, w, w, w, w, -5, w, w, w, w);
+        a += window;
+    }
+    return a;
+}
+
+class CliTest : public FilesTest {
+protected:
+    // Three seconds of stereo at 48000 Hz, some pulses coincident; `varied`: widths and heights of many sizes.
+    std::string MakeRecording(const std::string& name, ReferencePulses* reference, bool varied) {
+        std::vector<TestPulse> pulses = RandomPulses(2, 144000, 60, 11);
+        for (size_t i = 0; varied && i < pulses.size(); ++i) {
+            pulses[i].width = 1 + static_cast<int>(i % 9);
+            pulses[i].amplitude = static_cast<int16_t>(4000 + 131 * (i % 128));
+        }
+        WavRecipe recipe;
+        recipe.sampleRate = 48000;
+        recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, pulses));
+        if (reference) *reference = ReferenceThresholdDetect(recipe.samples, 2, 2, DEFAULT_THRESHOLD);
+        return MakeFile(name, WavBytes(recipe));
+    }
+};
 
 TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     ReferencePulses reference;
-    WriteFileBytes(TempPath("rec.wav"), [&] {
-        Bytes b = Recording(&reference);
-        return std::vector<unsigned char>(b.begin(), b.end());
-    }());
-    ASSERT_EQ(Run("replay rec.wav --save out.pls --export height=h.txt --summary"), 0) << errors;
-    EXPECT_EQ(errors.find("Wrong format"), std::string::npos);
+    MakeRecording("rec.wav", &reference, false);
+    ASSERT_EQ(RunCli("replay rec.wav --save out.pls --export height=h.txt --summary"), 0) << cliErrors;
+    EXPECT_EQ(cliErrors.find("Wrong format"), std::string::npos);
 
     auto file = ReadFileBytes(TempPath("out.pls"));
     size_t left = reference.channel[0].size(), right = reference.channel[1].size();
@@ -87,68 +131,175 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     EXPECT_EQ(std::memcmp(file.data() + 7216, reference.channel[0].data(), 24 * left), 0);
     EXPECT_EQ(std::memcmp(file.data() + 7216 + 24 * left, reference.channel[1].data(), 24 * right), 0);
 
-    EXPECT_EQ(Text("h.txt"), HeightExport(reference.channel[0], 2147484, HEIGHT_BIN));
+    EXPECT_EQ(ReadText(TempPath("h.txt")), HeightExport(reference.channel[0], 2147484));
     char expected[160];
     std::snprintf(expected, sizeof(expected),
                   "{\"pulseCount\":[%zu,%zu],\"sampleClock\":144000,\"dataSampleRate\":48000,\"acquisitionSeconds\":3,",
                   left, right);
-    EXPECT_EQ(output.substr(0, std::strlen(expected)), expected);
-    EXPECT_NE(output.find("{\"window\":5,\"dataLength\":"), std::string::npos);
+    EXPECT_EQ(cliOutput.substr(0, std::strlen(expected)), expected);
 
     // "load" keeps the settings given on the command line; "open" takes the file's.
-    ASSERT_EQ(Run("load out.pls --set left.heightBinSize=0.2 --export height=h2.txt"), 0) << errors;
-    EXPECT_EQ(Text("h2.txt"), HeightExport(reference.channel[0], 4294967, 4294967 / 21474836.47));
-    ASSERT_EQ(Run("open out.pls --set left.heightBinSize=0.2 --export height=h3.txt"), 0) << errors;
-    EXPECT_EQ(Text("h3.txt"), Text("h.txt"));
-    EXPECT_NE(errors.find("open takes the settings stored in"), std::string::npos);
+    ASSERT_EQ(RunCli("load out.pls --set left.heightBinSize=0.2 --export height=h2.txt"), 0) << cliErrors;
+    EXPECT_EQ(ReadText(TempPath("h2.txt")), HeightExport(reference.channel[0], 4294967));
+    ASSERT_EQ(RunCli("open out.pls --set left.heightBinSize=0.2 --export height=h3.txt"), 0) << cliErrors;
+    EXPECT_EQ(ReadText(TempPath("h3.txt")), ReadText(TempPath("h.txt")));
+    EXPECT_NE(cliErrors.find("open takes the settings stored in"), std::string::npos);
 
     // The recording as its own background leaves nothing after subtraction.
-    ASSERT_EQ(Run("replay rec.wav --background rec.wav --set left.subtractBackground=1 --export height=h4.txt"), 0)
-        << errors;
-    std::string subtracted = Text("h4.txt");
+    ASSERT_EQ(RunCli("replay rec.wav --background rec.wav --set left.subtractBackground=1 --export height=h4.txt"), 0);
+    std::string subtracted = ReadText(TempPath("h4.txt"));
     EXPECT_EQ(subtracted.find("\t1"), std::string::npos);
     EXPECT_GT(subtracted.size(), 100u);
 }
 
-TEST_F(CliTest, HelpAndVersionAnswerOnStandardOutput) {
-    ASSERT_EQ(Run("--help"), 0);
-    EXPECT_EQ(output.rfind("usage:", 0), 0u) << output;
-    EXPECT_NE(output.find("tik-cli replay IN.wav"), std::string::npos);
-    EXPECT_EQ(errors, "");
-    ASSERT_EQ(Run("--version"), 0);
-    EXPECT_EQ(output, "tik-cli " TIK_VERSION "\n");
-    EXPECT_EQ(Run("--version extra"), 2);
+TEST_F(CliTest, ShowAndSetReproduceTheDefaultRecordAndOneWithEveryFieldChanged) {
+    ASSERT_EQ(RunCli("defaults d.ini"), 0);
+    ASSERT_EQ(RunCli("settings show d.ini"), 0) << cliErrors;
+    std::vector<std::string> defaults = Lines(cliOutput);
+    ASSERT_GT(defaults.size(), 130u);
+    std::filesystem::copy_file(TempPath("d.ini"), TempPath("e.ini"));
+    ASSERT_EQ(RunCli("settings set e.ini" + Quoted(defaults)), 0) << cliErrors;
+    EXPECT_EQ(ReadFileBytes(TempPath("e.ini")), ReadFileBytes(TempPath("d.ini")));
+
+    // Every field changed through the settings dialogs; the printed lines reproduce it from the defaults.
+    std::filesystem::copy_file(TempPath("d.ini"), TempPath("r.ini"));
+    ASSERT_EQ(RunCli("settings set r.ini" + EveryFieldChanged()), 0) << cliErrors;
+    ASSERT_EQ(RunCli("settings show r.ini"), 0) << cliErrors;
+    std::vector<std::string> changed = Lines(cliOutput);
+    ASSERT_EQ(changed.size(), defaults.size() + 3);  // the three regions
+    for (size_t i = 0; i < defaults.size(); ++i) {
+        bool device = defaults[i].rfind("inputDevice=", 0) == 0 || defaults[i].rfind("outputDevice=", 0) == 0;
+        EXPECT_NE(changed[i] == defaults[i], !device) << changed[i];
+    }
+    std::filesystem::copy_file(TempPath("d.ini"), TempPath("s.ini"));
+    ASSERT_EQ(RunCli("settings set s.ini" + Quoted(changed)), 0) << cliErrors;
+    EXPECT_EQ(ReadFileBytes(TempPath("s.ini")), ReadFileBytes(TempPath("r.ini")));
+    ASSERT_EQ(RunCli("settings show s.ini"), 0);
+    EXPECT_EQ(Lines(cliOutput), changed);
+
+    // A data file shows the settings it stores, its width limits at its own rate.
+    DataFileRecipe recipe;
+    recipe.reserved = 96000;
+    MakeFile("data.pls", DataFileBytes(recipe));
+    ASSERT_EQ(RunCli("settings show data.pls"), 0) << cliErrors;
+    EXPECT_NE(cliOutput.find("\nleft.filterWidthMax=1041.666"), std::string::npos) << cliOutput;
 }
 
-TEST_F(CliTest, RefusedFilesAndBadCommandLinesFail) {
-    WriteFileBytes(TempPath("corrupt.pls"), std::vector<unsigned char>(9000, 'P'));
-    EXPECT_EQ(Run("open corrupt.pls --summary"), 1);
-    EXPECT_NE(errors.find("Wrong format or file is corrupted"), std::string::npos);
-    EXPECT_EQ(Run("load missing.pls"), 1);
-    EXPECT_NE(errors.find("cannot read"), std::string::npos);
-    EXPECT_EQ(Run("replay corrupt.pls"), 1);
-    EXPECT_NE(errors.find("not a WAV file"), std::string::npos);
+// Refused files exit with 1, refused command lines and values with 2; neither touches a file.
+TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
+    ASSERT_EQ(RunCli("defaults d.ini"), 0);
+    const std::vector<unsigned char> original = ReadFileBytes(TempPath("d.ini"));
+    MakeFile("corrupt.pls", Bytes(9000, 'P'));
+    MakeRecording("rec.wav", nullptr, false);
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"open corrupt.pls --summary", 1, "Wrong format or file is corrupted"},
+        {"load missing.pls", 1, "cannot read"},
+        {"replay corrupt.pls", 1, "not a WAV file"},
+        {"replay rec.wav --export width=no/such/w.txt", 1, "File could not be written:"},
+        {"capture --device 'no such card' --seconds 1", 1, "no input device no such card"},
+        {"settings show missing.ini", 1, ""},
+        {"replay x.wav --set left.minHeight=abc", 2, "usage:"},
+        {"replay x.wav --export volume=v.txt", 2, ""},
+        {"defaults d.ini --summary", 2, ""},
+        {"frobnicate x", 2, ""},
+        {"replay", 2, ""},
+        {"capture --seconds 0", 2, ""},
+        {"capture --seconds ten", 2, ""},
+        {"replay x.wav --device 1", 2, ""},
+        {"--version extra", 2, ""},
+        {"replay rec.wav --set left.calibration=10:0:5 --save d.ini", 2, "Wrong calibration data"},
+        {"settings set d.ini left.nosuch=1", 2, "unknown setting name left.nosuch"},
+        {"settings set d.ini left.minHeight=2 left.calibration=23.2:662", 2, "expected MEAN:SD:QUANTITY"},
+        {"settings set d.ini left.minHeight=2 inputDevice=99", 2, "the list has no position 99"},
+        {"settings set d.ini left.minHeight=2 --roi left=10:10.01", 2, "same bin"},
+        {"settings set d.ini left.minHeight=2 --roi left=10:5000", 2, "outside the spectrum"},
+        {"settings set d.ini left.minHeight=2 --roi middle=1:2", 2, "expected left=START:END"},
+        {"settings set d.ini 'comments=\"open'", 2, "double quotes"},
+        {"settings set d.ini left.quantityUnits=123456789012345678901234567890", 2, "at most 29 characters"},
+        {"settings set d.ini left.shapePointUsed=0101", 2, "60 digits"},
+        {"settings set d.ini window7.flags=1", 2, "unknown setting name"},
+        {"settings set d.ini left.roi0=5:5:0:0:0:0:0:0", 2, "START_BIN < END_BIN"},
+        {"settings set d.ini left.calibrationMode=3", 2, "Interpolate"},
+        {"settings set d.ini 'comments=\xE2\x9C\x93'", 2, "Windows-1252"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunCli(c.arguments), c.status) << c.arguments;
+        EXPECT_NE(cliErrors.find(c.reason), std::string::npos) << c.arguments << ": " << cliErrors;
+        EXPECT_EQ(ReadFileBytes(TempPath("d.ini")), original) << c.arguments;
+    }
+    ASSERT_EQ(RunCli("--version"), 0);
+    EXPECT_EQ(cliOutput, "tik-cli " TIK_VERSION "\n");
+    ASSERT_EQ(RunCli("--help"), 0);
+    EXPECT_EQ(cliOutput.rfind("usage:", 0), 0u) << cliOutput;
+}
 
-    EXPECT_EQ(Run("replay x.wav --set left.minHeight=abc"), 2);
-    EXPECT_NE(errors.find("usage:"), std::string::npos);
-    EXPECT_EQ(Run("replay x.wav --export volume=v.txt"), 2);
-    EXPECT_EQ(Run("defaults d.ini --summary"), 2);
-    EXPECT_EQ(Run("frobnicate x"), 2);
-    EXPECT_EQ(Run("replay"), 2);
-    EXPECT_EQ(Run("capture --seconds 0"), 2);
-    EXPECT_EQ(Run("capture --seconds ten"), 2);
-    EXPECT_EQ(Run("replay x.wav --device 1"), 2);
-    EXPECT_EQ(Run("capture --device 'no such card' --seconds 1"), 1);
-    EXPECT_NE(errors.find("no input device no such card"), std::string::npos) << errors;
+TEST_F(CliTest, ReplaySetUpOnTheCommandLineExportsWhatTheDialogsGive) {
+    std::string wav = MakeRecording("rec.wav", nullptr, true);
+    // The dialogs: filter limits, calibration, analysis switches; regions made in the height window.
+    SendCommand(WND_PULSES, IDM_ADVANCED_FILTER);
+    HeadlessSetCheck(IDD_ADVANCED_FILTER, FilterEnableId(0, 2), true);
+    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 2, 0), "40");
+    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 2, 1), "130");
+    HeadlessSetCheck(IDD_ADVANCED_FILTER, FilterEnableId(0, 0), true);
+    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 0, 0), "4");
+    HeadlessPressButton(IDD_ADVANCED_FILTER, IDC_FILTER_APPLY);
+    HeadlessCloseDialog(IDD_ADVANCED_FILTER);
+    SendCommand(WND_PULSES, IDM_CALIBRATION);
+    const char* rows[3][3] = {{"5", "0.2", "220"}, {"20", "0.5", "900"}, {"0", "0", "0"}};
+    for (int r = 0; r < 3; ++r)
+        for (int f = 0; f < 3; ++f) HeadlessTypeText(IDD_CALIBRATION, CalibrationEditId(0, r < 2 ? r : 15, f), rows[r][f]);
+    HeadlessSelectComboItem(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT, 1);
+    HeadlessPressButton(IDD_CALIBRATION, IDC_CALIBRATION_APPLY);
+    HeadlessCloseDialog(IDD_CALIBRATION);
+    SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
+    HeadlessSetCheck(IDD_DAQ, DaqCheckId(OPT_USE_ADVANCED_FILTER), true);
+    HeadlessSetCheck(IDD_DAQ, DaqCheckId(OPT_USE_CALIBRATION), true);
+    HeadlessTypeText(IDD_DAQ, DaqEditId(FIELD_HEIGHT_BIN_SIZE), "0.05");
+    HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
+    HeadlessCloseDialog(IDD_DAQ);
+    // 300 to 500 and 600 to 650 keV on the line through (5, 220) and (20, 900): heights / 0.05 arb.u.
+    auto bin = [](double kev) { return static_cast<int32_t>((kev + 100.0 / 15) * 15 / 680 / 0.05 + 0.5); };
+    ASSERT_TRUE(AddRoi(0, bin(300), bin(500)));
+    ASSERT_TRUE(AddRoi(0, bin(600), bin(650)));
+    SetFileName(wav.c_str());
+    SendCommand(WND_PULSES, IDM_OPEN_NAMED_FILE);
 
-    // An export into a folder that does not exist is reported and fails the run.
-    ReferencePulses reference;
-    Bytes wav = Recording(&reference);
-    WriteFileBytes(TempPath("rec.wav"), std::vector<unsigned char>(wav.begin(), wav.end()));
-    EXPECT_EQ(Run("replay rec.wav --export width=no/such/w.txt"), 1);
-    EXPECT_NE(errors.find("File could not be written:"), std::string::npos);
+    std::string arguments =
+        "replay rec.wav --set left.filterWidth=1 --set left.filterWidthMin=40 --set left.filterWidthMax=130"
+        " --set left.filterHeight=1 --set left.filterHeightMin=4 --set left.calibration=5:0.2:220,20:0.5:900"
+        " --set left.calibrationMode=1 --set left.useAdvancedFilter=1 --set left.useCalibration=1"
+        " --set left.heightBinSize=0.05 --clear-rois --roi left=300:500 --roi left=600:650";
+    const std::pair<int, const char*> exports[] = {
+        {IDM_EXPORT_HEIGHT, "height"}, {IDM_EXPORT_ROI, "roi"}, {IDM_EXPORT_WIDTH, "width"}, {IDM_EXPORT_ROI_TIME, "roi-time"}};
+    for (const auto& [command, kind] : exports) {
+        ExportTo(command, TempPath(std::string("dialog-") + kind));
+        arguments += std::string(" --export ") + kind + "=cli-" + kind;
+    }
+    ASSERT_EQ(RunCli(arguments), 0) << cliErrors;
+    for (const auto& [command, kind] : exports) {
+        std::string dialog = ReadText(TempPath(std::string("dialog-") + kind));
+        EXPECT_NE(dialog.find("\r\n"), dialog.rfind("\r\n")) << kind;  // more than a heading
+        EXPECT_EQ(ReadText(TempPath(std::string("cli-") + kind)), dialog) << kind;
+    }
+}
 
-    ASSERT_EQ(Run("defaults d.ini"), 0);
-    EXPECT_EQ(ReadFileBytes(TempPath("d.ini")).size(), 7184u);
+TEST_F(CliTest, ShapeFromASoundFileIsTheTemplateOfTheMenuCommand) {
+    OpenWith(IDM_OBTAIN_SHAPE, MakeRecording("pulses.wav", nullptr, true));
+    ASSERT_EQ(FormatErrors(), 0);
+    ASSERT_EQ(RunCli("shape pulses.wav --save-settings shape.ini"), 0) << cliErrors;
+    std::vector<unsigned char> file = ReadFileBytes(TempPath("shape.ini"));
+    ASSERT_EQ(file.size(), SETTINGS_RECORD_SIZE);
+    SettingsRecord saved;
+    std::memcpy(&saved, file.data(), sizeof(saved));
+    EXPECT_EQ(std::memcmp(saved.pulseShape, settings.pulseShape, sizeof(settings.pulseShape)), 0);
+    EXPECT_EQ(std::memcmp(saved.shapePointUsed, settings.shapePointUsed, sizeof(settings.shapePointUsed)), 0);
+    EXPECT_EQ(cliOutput.rfind("left.pulseShape=", 0), 0u) << cliOutput;
+    // The saved template drives the shape method of a later replay.
+    EXPECT_EQ(RunCli("replay pulses.wav --settings shape.ini --set left.useShapeMethod=1 --summary"), 0) << cliErrors;
 }
 }  // namespace
