@@ -20,6 +20,7 @@
 #include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
 #include "tests/files/file_test_support.h"
+#include "tests/support/store_fill.h"
 #include "ui/commands.h"
 #include "ui/host_events.h"
 #include "ui/program_state.h"
@@ -30,15 +31,6 @@ constexpr uint32_t PULSES_PER_BUFFER = 24;
 
 class DataFileTest : public FilesTest {
 protected:
-    // Puts records into the store as an acquisition would leave them.
-    void FillStore(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right, int64_t clock) {
-        for (uint32_t i = 0; i < left.size(); ++i) Pulse(0, i) = left[i];
-        for (uint32_t i = 0; i < right.size(); ++i) Pulse(1, i) = right[i];
-        pulseCount[0] = static_cast<uint32_t>(left.size());
-        pulseCount[1] = static_cast<uint32_t>(right.size());
-        sampleClock = clock;
-        runState |= RS_DATA_READY;
-    }
     void ExpectStoreHolds(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right) {
         ASSERT_EQ(pulseCount[0], left.size());
         ASSERT_EQ(pulseCount[1], right.size());
