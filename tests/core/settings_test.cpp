@@ -1,6 +1,8 @@
 // Settings record: layout and defaults against an independent byte image, the settings file and
 // its refusals, start-up without a usable file, range checks of loaded values, QuantizeSettings, and
 // where a build-folder run keeps its files.
+#include "core/settings.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +13,6 @@
 
 #include "acquisition/click_output.h"
 #include "core/run_state.h"
-#include "core/settings.h"
 #include "platform/headless/headless.h"
 #include "platform/scripted/scripted_audio.h"
 #include "platform/system.h"
@@ -25,8 +26,8 @@ std::vector<unsigned char> IndependentDefaultImage() {
     auto putDouble = [&](size_t offset, double value) { std::memcpy(&image[offset], &value, 8); };
     put32(4, 1);   // inputRateIndex 48000
     put32(20, 1);  // outputRateIndex
-    const double channel[14] = {1.0, 10.0, 0.0, 1.0, 86400, 1000000, 0, 86400, 1.0, 1.0,
-                                1e6 / 48000, 1, 1e6 / 48000, 0.1};
+    const double channel[14] = {1.0,   10.0, 0.0, 1.0,         86400, 1000000,     0,
+                                86400, 1.0,  1.0, 1e6 / 48000, 1,     1e6 / 48000, 0.1};
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < 14; ++k) putDouble(32 + 112 * c + 8 * k, channel[k]);
     for (int i = 0; i < 7; ++i) {
@@ -50,7 +51,8 @@ std::vector<unsigned char> IndependentDefaultImage() {
                                     {4, -0.11068},  {4, -0.184253}, {4, -0.206677}, {2, -0.196045}};
         int point = 0;
         for (const auto& run : runs)
-            for (int i = 0; i < static_cast<int>(run[0]); ++i) putDouble(1688 + 480 * c + 8 * point++, run[1]);
+            for (int i = 0; i < static_cast<int>(run[0]); ++i)
+                putDouble(1688 + 480 * c + 8 * point++, run[1]);
         for (int p = 0; p < 60; ++p) image[2648 + 60 * c + p] = 1;
         size_t lastRow = 2768 + 384 * c + 24 * 15;
         putDouble(lastRow, 23);

@@ -64,14 +64,17 @@ std::string EveryFieldChanged() {
     std::string a =
         " inputRateIndex=3 inputBitsCode=1 inputFormat=1 inputChannels=2 outputRateIndex=0 outputBitsCode=2"
         " outputFormat=1 outputChannels=1 channelSelection=4"
-        " left.minHeight=2.5 left.maxDistortion=7 left.correction=0.25 left.boostGain=2 left.acquisitionTime=60"
+        " left.minHeight=2.5 left.maxDistortion=7 left.correction=0.25 left.boostGain=2 "
+        "left.acquisitionTime=60"
         " left.maxPulses=5000 left.beginTime=1 left.durationTime=30 left.timeStep=2 left.rateBinSize=3"
         " left.intervalBinSize=50 left.sFold=3 left.widthBinSize=41.7 left.heightBinSize=0.2"
-        " right.minHeight=-3 right.maxDistortion=8 right.correction=0.5 right.boostGain=3 right.maxPulses=7000"
+        " right.minHeight=-3 right.maxDistortion=8 right.correction=0.5 right.boostGain=3 "
+        "right.maxPulses=7000"
         " right.beginTime=2 right.durationTime=20 right.timeStep=0.5 right.rateBinSize=4"
         " right.intervalBinSize=62.5 right.sFold=2 right.widthBinSize=62.5 right.heightBinSize=0.05"
         " 'comments=\"Station 4\\r\\nA \\\"quoted\\\" \\xB5 line\"'"
-        " left.filterHeightMin=2 left.filterHeightMax=150 left.filterDistortionMin=1 left.filterDistortionMax=90"
+        " left.filterHeightMin=2 left.filterHeightMax=150 left.filterDistortionMin=1 "
+        "left.filterDistortionMax=90"
         " left.filterWidthMin=40 left.filterWidthMax=400 right.filterHeightMin=3 right.filterHeightMax=120"
         " right.filterDistortionMin=2 right.filterDistortionMax=80 right.filterWidthMin=50"
         " right.filterWidthMax=500 left.calibration=10:0.5:100,23.2:1.1:662"
@@ -79,11 +82,15 @@ std::string EveryFieldChanged() {
         " 'right.quantityUnits=\"E /\\xB5J\"' left.calibrationMode=1 right.calibrationMode=2"
         " --roi left=600:700 --roi left=100:150 --roi right=200:300";
     for (const char* side : {" left.", " right."}) {
-        for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k) a += side + std::string(CHANNEL_OPTION_NAMES[k]) + "=1";
-        for (const char* filter : {"filterHeight=1", "filterDistortion=1", "filterWidth=1"}) a += side + std::string(filter);
+        for (int k = 0; k < CHANNEL_OPTION_COUNT; ++k)
+            a += side + std::string(CHANNEL_OPTION_NAMES[k]) + "=1";
+        for (const char* filter : {"filterHeight=1", "filterDistortion=1", "filterWidth=1"})
+            a += side + std::string(filter);
         a += side + std::string("pulseShape=");
-        for (int k = 0; k < 60; ++k) a += (k ? "," : "") + std::to_string(side[1] == 'l' ? k * 0.01 : -k * 0.5);
-        a += side + std::string("shapePointUsed=") + (side[1] == 'l' ? "0" + std::string(59, '1') : std::string(58, '1') + "00");
+        for (int k = 0; k < 60; ++k)
+            a += (k ? "," : "") + std::to_string(side[1] == 'l' ? k * 0.01 : -k * 0.5);
+        a += side + std::string("shapePointUsed=") +
+             (side[1] == 'l' ? "0" + std::string(59, '1') : std::string(58, '1') + "00");
     }
     for (int w = 0; w < 7; ++w) {
         char window[200];
@@ -97,8 +104,9 @@ std::string EveryFieldChanged() {
 }
 
 class CliTest : public FilesTest {
-protected:
-    // Three seconds of stereo at 48000 Hz, some pulses coincident; `varied`: widths and heights of many sizes.
+  protected:
+    // Three seconds of stereo at 48000 Hz, some pulses coincident; `varied`: widths and heights of many
+    // sizes.
     std::string MakeRecording(const std::string& name, ReferencePulses* reference, bool varied) {
         std::vector<TestPulse> pulses = RandomPulses(2, 144000, 60, 11);
         for (size_t i = 0; varied && i < pulses.size(); ++i) {
@@ -133,9 +141,10 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
 
     EXPECT_EQ(ReadText(TempPath("h.txt")), HeightExport(reference.channel[0], 2147484));
     char expected[160];
-    std::snprintf(expected, sizeof(expected),
-                  "{\"pulseCount\":[%zu,%zu],\"sampleClock\":144000,\"dataSampleRate\":48000,\"acquisitionSeconds\":3,",
-                  left, right);
+    std::snprintf(
+        expected, sizeof(expected),
+        "{\"pulseCount\":[%zu,%zu],\"sampleClock\":144000,\"dataSampleRate\":48000,\"acquisitionSeconds\":3,",
+        left, right);
     EXPECT_EQ(cliOutput.substr(0, std::strlen(expected)), expected);
 
     // "load" keeps the settings given on the command line; "open" takes the file's.
@@ -146,7 +155,9 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     EXPECT_NE(cliErrors.find("open takes the settings stored in"), std::string::npos);
 
     // The recording as its own background leaves nothing after subtraction.
-    ASSERT_EQ(RunCli("replay rec.wav --background rec.wav --set left.subtractBackground=1 --export height=h4.txt"), 0);
+    ASSERT_EQ(
+        RunCli("replay rec.wav --background rec.wav --set left.subtractBackground=1 --export height=h4.txt"),
+        0);
     std::string subtracted = ReadText(TempPath("h4.txt"));
     EXPECT_EQ(subtracted.find("\t1"), std::string::npos);
     EXPECT_GT(subtracted.size(), 100u);
@@ -252,7 +263,8 @@ TEST_F(CliTest, ReplaySetUpOnTheCommandLineExportsWhatTheDialogsGive) {
     SendCommand(WND_PULSES, IDM_CALIBRATION);
     const char* rows[3][3] = {{"5", "0.2", "220"}, {"20", "0.5", "900"}, {"0", "0", "0"}};
     for (int r = 0; r < 3; ++r)
-        for (int f = 0; f < 3; ++f) HeadlessTypeText(IDD_CALIBRATION, CalibrationEditId(0, r < 2 ? r : 15, f), rows[r][f]);
+        for (int f = 0; f < 3; ++f)
+            HeadlessTypeText(IDD_CALIBRATION, CalibrationEditId(0, r < 2 ? r : 15, f), rows[r][f]);
     HeadlessSelectComboItem(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT, 1);
     HeadlessPressButton(IDD_CALIBRATION, IDC_CALIBRATION_APPLY);
     HeadlessCloseDialog(IDD_CALIBRATION);
@@ -274,8 +286,10 @@ TEST_F(CliTest, ReplaySetUpOnTheCommandLineExportsWhatTheDialogsGive) {
         " --set left.filterHeight=1 --set left.filterHeightMin=4 --set left.calibration=5:0.2:220,20:0.5:900"
         " --set left.calibrationMode=1 --set left.useAdvancedFilter=1 --set left.useCalibration=1"
         " --set left.heightBinSize=0.05 --clear-rois --roi left=300:500 --roi left=600:650";
-    const std::pair<int, const char*> exports[] = {
-        {IDM_EXPORT_HEIGHT, "height"}, {IDM_EXPORT_ROI, "roi"}, {IDM_EXPORT_WIDTH, "width"}, {IDM_EXPORT_ROI_TIME, "roi-time"}};
+    const std::pair<int, const char*> exports[] = {{IDM_EXPORT_HEIGHT, "height"},
+                                                   {IDM_EXPORT_ROI, "roi"},
+                                                   {IDM_EXPORT_WIDTH, "width"},
+                                                   {IDM_EXPORT_ROI_TIME, "roi-time"}};
     for (const auto& [command, kind] : exports) {
         ExportTo(command, TempPath(std::string("dialog-") + kind));
         arguments += std::string(" --export ") + kind + "=cli-" + kind;
@@ -300,6 +314,7 @@ TEST_F(CliTest, ShapeFromASoundFileIsTheTemplateOfTheMenuCommand) {
     EXPECT_EQ(std::memcmp(saved.shapePointUsed, settings.shapePointUsed, sizeof(settings.shapePointUsed)), 0);
     EXPECT_EQ(cliOutput.rfind("left.pulseShape=", 0), 0u) << cliOutput;
     // The saved template drives the shape method of a later replay.
-    EXPECT_EQ(RunCli("replay pulses.wav --settings shape.ini --set left.useShapeMethod=1 --summary"), 0) << cliErrors;
+    EXPECT_EQ(RunCli("replay pulses.wav --settings shape.ini --set left.useShapeMethod=1 --summary"), 0)
+        << cliErrors;
 }
 }  // namespace

@@ -30,12 +30,13 @@ namespace {
 constexpr uint32_t PULSES_PER_BUFFER = 24;
 
 class DataFileTest : public FilesTest {
-protected:
+  protected:
     void ExpectStoreHolds(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right) {
         ASSERT_EQ(pulseCount[0], left.size());
         ASSERT_EQ(pulseCount[1], right.size());
         for (uint32_t i = 0; i < left.size(); ++i) ASSERT_EQ(std::memcmp(&Pulse(0, i), &left[i], 24), 0) << i;
-        for (uint32_t i = 0; i < right.size(); ++i) ASSERT_EQ(std::memcmp(&Pulse(1, i), &right[i], 24), 0) << i;
+        for (uint32_t i = 0; i < right.size(); ++i)
+            ASSERT_EQ(std::memcmp(&Pulse(1, i), &right[i], 24), 0) << i;
     }
     // Half a second of 16-bit mono at 48000 Hz: 24 rectangular pulses of 40 % full scale at frames
     // 100, 1100, ...
@@ -122,21 +123,42 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
     };
     Case cases[] = {
         {"current: the true rate", with([](DataFileRecipe&) {}), 44100, {}},
-        {"current without a rate", with([](DataFileRecipe& r) { r.reserved = 0, r.rateIndex = 5; }), 192000, {}},
-        {"current, implausible rate", with([](DataFileRecipe& r) { r.reserved = 4000000000u, r.rateIndex = 0; }), 44100, {}},
-        {"version 24: the index", with([](DataFileRecipe& r) { r.version = 24, r.reserved = 12345, r.rateIndex = 3; }), 96000, {}},
-        {"version 20: the index", with([](DataFileRecipe& r) { r.version = 20, r.rateIndex = 3; }), 96000, {}},
+        {"current without a rate",
+         with([](DataFileRecipe& r) { r.reserved = 0, r.rateIndex = 5; }),
+         192000,
+         {}},
+        {"current, implausible rate",
+         with([](DataFileRecipe& r) { r.reserved = 4000000000u, r.rateIndex = 0; }),
+         44100,
+         {}},
+        {"version 24: the index",
+         with([](DataFileRecipe& r) { r.version = 24, r.reserved = 12345, r.rateIndex = 3; }),
+         96000,
+         {}},
+        {"version 20: the index",
+         with([](DataFileRecipe& r) { r.version = 20, r.rateIndex = 3; }),
+         96000,
+         {}},
         {"version 19: no rate", with([](DataFileRecipe& r) { r.version = 19, r.rateIndex = 3; }), 48000, {}},
         {"version 26: no rate", with([](DataFileRecipe& r) { r.version = 26, r.rateIndex = 3; }), 48000, {}},
         {"version 0", with([](DataFileRecipe& r) { r.version = 0, r.left = MakeRecords(60, 5); }), 48000, {}},
-        {"old Puls", with([](DataFileRecipe& r) { r.magic = "Puls", r.left = MakeRecords(200, 3), r.right = {}; }), 48000, {}},
-        {"Puls shorter than the header read first", with([](DataFileRecipe& r) { r.magic = "Puls", r.right = {}; }), 0, {}},
+        {"old Puls",
+         with([](DataFileRecipe& r) { r.magic = "Puls", r.left = MakeRecords(200, 3), r.right = {}; }),
+         48000,
+         {}},
+        {"Puls shorter than the header read first",
+         with([](DataFileRecipe& r) { r.magic = "Puls", r.right = {}; }),
+         0,
+         {}},
         {"shorter than any header", {}, 0, Bytes(43, 'P')},
         {"unknown magic", with([](DataFileRecipe& r) { r.magic = "PULX"; }), 0, {}},
         {"one byte more", with([](DataFileRecipe& r) { r.sizeDelta = 1; }), 0, {}},
         {"one byte less", with([](DataFileRecipe& r) { r.sizeDelta = -1; }), 0, {}},
         {"negative clock", with([](DataFileRecipe& r) { r.sampleClock = -1; }), 0, {}},
-        {"rate index beyond the table", with([](DataFileRecipe& r) { r.version = 22, r.rateIndex = 8; }), 0, {}},
+        {"rate index beyond the table",
+         with([](DataFileRecipe& r) { r.version = 22, r.rateIndex = 8; }),
+         0,
+         {}},
         {"negative rate index", with([](DataFileRecipe& r) { r.rateIndex = -1; }), 0, {}},
         {"counts beyond any file", {}, 0, counts(0xFFFFFFFFu, 0xFFFFFFFFu, 0)},
         // 24 x (100000000 + 78956971) = 2^32 + 8: a 32-bit size would expect 7216 + 8 bytes.

@@ -15,7 +15,7 @@
 
 namespace {
 class DeferredAudioTest : public FilesTest {
-protected:
+  protected:
     int queries = 0;
 
     // Starts the program as the batch tool does, from a settings file naming an input device that

@@ -57,7 +57,7 @@ std::string Trimmed(double value, int decimals) {
 }
 
 class ExportsTest : public FilesTest {
-protected:
+  protected:
     void Finish(double seconds) {
         sampleClock = static_cast<int64_t>(seconds * dataSampleRate);
         acquisitionSeconds = seconds;
@@ -73,7 +73,8 @@ protected:
     void StepsWithGrowingCounts() {
         for (int k = 0; k < 5; ++k)
             for (int j = 0; j <= k; ++j)
-                AddPulse(0, static_cast<int64_t>((2.0 * k + 0.5 + j * 0.01) * 48000), 3 + j, BIN * (1 + j) + 5);
+                AddPulse(0, static_cast<int64_t>((2.0 * k + 0.5 + j * 0.01) * 48000), 3 + j,
+                         BIN * (1 + j) + 5);
         Finish(10.0);
     }
 };
@@ -95,7 +96,8 @@ TEST_F(ExportsTest, HistogramExportsWriteTheirHeadersAndRows) {
     // Widths 3 to 7 samples at one sample (20.8333 us) per bin.
     std::string width = Export(IDM_EXPORT_WIDTH);
     EXPECT_EQ(width.substr(0, 17), "Width/\xB5s\tCounts\r\n");
-    EXPECT_NE(width.find("\r\n62.5\t5\r\n83.3333\t4\r\n104.1667\t3\r\n125\t2\r\n145.8333\t1\r\n"), std::string::npos);
+    EXPECT_NE(width.find("\r\n62.5\t5\r\n83.3333\t4\r\n104.1667\t3\r\n125\t2\r\n145.8333\t1\r\n"),
+              std::string::npos);
 
     EXPECT_EQ(Export(IDM_EXPORT_HEIGHT),
               "Height/arb.u\tCounts\r\n0\t0\r\n0.1\t5\r\n0.2\t4\r\n0.3\t3\r\n0.4\t2\r\n0.5\t1\r\n");
@@ -155,10 +157,10 @@ TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
     Pulse(0, 0).distortion = 1u << 31;  // half the full distortion scale
     settings.channel[0].correction = 20;
     std::string pairs = Export(IDM_EXPORT_COINCIDENT);
-    std::string expected = "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n" +
-                           Trimmed((BIN * 5 + 7) * 1.1 * 100.0 / 2147483647.0, 5) + "\t" +
-                           Trimmed(BIN * 20 * 100.0 / 2147483647.0, 5) + "\t" + Trimmed((1009 - 1002) / 0.048, 5) +
-                           "\r\n";
+    std::string expected =
+        "Arbitrary Units\tArbitrary Units\t\xB5s\r\nLeft Height\tRight Height\tRight-Left Delay\r\n" +
+        Trimmed((BIN * 5 + 7) * 1.1 * 100.0 / 2147483647.0, 5) + "\t" +
+        Trimmed(BIN * 20 * 100.0 / 2147483647.0, 5) + "\t" + Trimmed((1009 - 1002) / 0.048, 5) + "\r\n";
     EXPECT_EQ(pairs, expected);
     EXPECT_EQ(settings.channelSelection, 3);
 
@@ -174,7 +176,8 @@ TEST_F(ExportsTest, CoincidenceDoesNotReadTheSlotAfterTheLastPartner) {
     earlier.right = {{0, 4, BIN * 20, 0, 0}, {100, 4, BIN * 20, 0, 0}, {200, 4, BIN * 20, 0, 0}};
     linked.right = {{0, 4, BIN * 20, 0, 0}, {100, 4, BIN * 20, 0, 0}};
     linked.left = {{100, 4, BIN * 5, 0, 1}, {200, 4, BIN * 6, 0, 2}};
-    const std::string paths[] = {MakeFile("linked.pls", DataFileBytes(linked)), MakeFile("earlier.pls", DataFileBytes(earlier))};
+    const std::string paths[] = {MakeFile("linked.pls", DataFileBytes(linked)),
+                                 MakeFile("earlier.pls", DataFileBytes(earlier))};
     settings.channelSelection = 1;
     settings.filterEnable[1][0] = 1;  // the partner's height must lie in 1 to 3 arb.u
     settings.filterLimits[1][0] = BIN * 10.0;
@@ -214,7 +217,8 @@ std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int ste
         std::vector<int> counts(static_cast<size_t>(lastBin) + 1, 0);
         for (const PulseRecord& p : pulses)
             if (p.time >= step * 48000 && p.time < (step + 1) * 48000) counts[p.height / BIN] += 1;
-        for (int b = 0; b <= lastBin; ++b) text += (b ? "\t" : "") + std::to_string(counts[static_cast<size_t>(b)]);
+        for (int b = 0; b <= lastBin; ++b)
+            text += (b ? "\t" : "") + std::to_string(counts[static_cast<size_t>(b)]);
         text += "\r\n";
     }
     return text;
@@ -223,7 +227,8 @@ std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int ste
 TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
     std::vector<PulseRecord> pulses;
     for (int i = 0; i < 400; ++i)
-        pulses.push_back({static_cast<int64_t>(i) * 480 + 7, 3, BIN * static_cast<uint32_t>((i * 7) % 23) + 11, 0, 0});
+        pulses.push_back(
+            {static_cast<int64_t>(i) * 480 + 7, 3, BIN * static_cast<uint32_t>((i * 7) % 23) + 11, 0, 0});
     for (const PulseRecord& p : pulses) Pulse(0, pulseCount[0]++) = p;
     Finish(4.0);
     ASSERT_TRUE(AddRoi(0, 3, 6));
@@ -240,7 +245,8 @@ TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
     for (int step = 0; step < 4; ++step) {
         int gross = 0;
         for (const PulseRecord& p : pulses)
-            if (p.time >= step * 48000 && p.time < (step + 1) * 48000 && p.height / BIN >= 3 && p.height / BIN <= 6)
+            if (p.time >= step * 48000 && p.time < (step + 1) * 48000 && p.height / BIN >= 3 &&
+                p.height / BIN <= 6)
                 ++gross;
         regions += std::to_string(gross) + "\r\n";
     }

@@ -1,14 +1,14 @@
 // Test material for the file commands: WAV and data files, pulse trains and the reference detector.
 #include "tests/files/file_test_support.h"
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
-
-#include <sys/wait.h>
 
 #include "core/run_state.h"
 #include "core/settings.h"
@@ -30,7 +30,9 @@ void Put32(Bytes& out, uint32_t value) {
     Put16(out, value >> 16);
 }
 
-void PutText(Bytes& out, const char* text) { out.insert(out.end(), text, text + std::strlen(text)); }
+void PutText(Bytes& out, const char* text) {
+    out.insert(out.end(), text, text + std::strlen(text));
+}
 
 template <typename T>
 void PutAt(Bytes& out, size_t offset, const T& value) {
@@ -53,14 +55,16 @@ std::vector<TestPulse> RandomPulses(int channels, int64_t frames, int perChannel
     std::vector<TestPulse> pulses;
     int64_t spacing = frames / (perChannel + 1);
     for (int i = 0; i < perChannel; ++i) {
-        int64_t start = spacing * (i + 1) + static_cast<int64_t>(random() % static_cast<uint32_t>(spacing / 4));
+        int64_t start =
+            spacing * (i + 1) + static_cast<int64_t>(random() % static_cast<uint32_t>(spacing / 4));
         int width = 2 + static_cast<int>(random() % 30);
         auto amplitude = static_cast<int16_t>(1000 + random() % 30000);
         pulses.push_back({0, start, width, amplitude});
         if (channels < 2) continue;
         // Every third pulse has a partner that starts a little later; the others stand alone.
         if (i % 3 == 0)
-            pulses.push_back({1, start + static_cast<int64_t>(random() % 3), width, static_cast<int16_t>(amplitude / 2 + 400)});
+            pulses.push_back({1, start + static_cast<int64_t>(random() % 3), width,
+                              static_cast<int16_t>(amplitude / 2 + 400)});
         else
             pulses.push_back({1, start + spacing / 2, 3 + static_cast<int>(random() % 10), amplitude});
     }
@@ -75,7 +79,8 @@ Bytes SamplesAsBytes(const std::vector<int16_t>& samples) {
 }
 
 Bytes WavBytes(const WavRecipe& recipe) {
-    uint16_t blockAlign = recipe.blockAlign ? recipe.blockAlign : static_cast<uint16_t>(recipe.channels * recipe.bytesPerSample);
+    uint16_t blockAlign = recipe.blockAlign ? recipe.blockAlign
+                                            : static_cast<uint16_t>(recipe.channels * recipe.bytesPerSample);
     Bytes format;
     PutText(format, "fmt ");
     Put32(format, recipe.formatChunkSize);
@@ -178,7 +183,8 @@ double BlockBaseline(const uint8_t* block, size_t samples, int channels, int slo
 }
 }  // namespace
 
-ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample, int64_t threshold) {
+ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample,
+                                         int64_t threshold) {
     ReferencePulses result;
     bool open[2] = {false, false};
     PulseRecord current[2] = {};

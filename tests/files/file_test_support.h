@@ -31,13 +31,13 @@ struct WavRecipe {
     uint16_t channels = 2;
     uint32_t sampleRate = 44100;
     uint16_t bytesPerSample = 2;
-    uint16_t blockAlign = 0;           // 0: channels x bytesPerSample
-    uint32_t formatChunkSize = 16;     // 18 adds two zero bytes to the chunk
-    bool listChunk = false;            // a LIST chunk between "fmt " and "data"
+    uint16_t blockAlign = 0;        // 0: channels x bytesPerSample
+    uint32_t formatChunkSize = 16;  // 18 adds two zero bytes to the chunk
+    bool listChunk = false;         // a LIST chunk between "fmt " and "data"
     bool dataBeforeFormat = false;
-    int64_t riffSizeDelta = 0;         // added to the correct RIFF size
-    int64_t dataSizeDelta = 0;         // added to the declared data size
-    Bytes samples;                     // the data chunk's body
+    int64_t riffSizeDelta = 0;  // added to the correct RIFF size
+    int64_t dataSizeDelta = 0;  // added to the declared data size
+    Bytes samples;              // the data chunk's body
 };
 
 Bytes WavBytes(const WavRecipe& recipe);
@@ -70,14 +70,15 @@ struct ReferencePulses {
     std::vector<PulseRecord> channel[2];
     int64_t frames = 0;
 };
-ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample, int64_t threshold);
+ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample,
+                                         int64_t threshold);
 
 // The default "Min height" of 1 arb.u in sample units.
 constexpr int64_t DEFAULT_THRESHOLD = 21474836;
 
 // A fixture that starts the whole program headless, with its settings file in the test's folder.
 class FilesTest : public TikTest {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     // Starts the program anew (fresh state and headless side), as a second run would.

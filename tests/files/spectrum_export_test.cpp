@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 #include <sstream>
@@ -22,6 +23,7 @@
 #include "platform/headless/headless.h"
 #include "resources/resources.h"
 #include "tests/files/file_test_support.h"
+#include "tests/support/store_fill.h"
 #include "ui/commands.h"
 
 namespace {
@@ -34,7 +36,8 @@ constexpr uint32_t BIN = 2147484;  // the default height bin of 0.1 arb.u in sam
 const char COMMENT_ANSI[] =
     "<2026/03/01 23:50:00 0, 2026/03/01 23:50:02 2><2026/03/01 23:59:58 2,\r\nProbe <A> & \"B\" 'C' 5 \xB5Sv "
     "caf\xE9 \x80 2026/03/02 00:00:06 10>";
-const char COMMENT_UTF8[] = "\r\nProbe <A> & \"B\" 'C' 5 \xC2\xB5Sv caf\xC3\xA9 \xE2\x82\xAC 2026/03/02 00:00:06 10>";
+const char COMMENT_UTF8[] =
+    "\r\nProbe <A> & \"B\" 'C' 5 \xC2\xB5Sv caf\xC3\xA9 \xE2\x82\xAC 2026/03/02 00:00:06 10>";
 
 // XML has LF line ends only.
 std::string LfLines(std::string text) {
@@ -49,16 +52,6 @@ struct Read {
     std::string start, text;
 };
 
-std::vector<std::string> Fields(const std::string& text, char separator) {
-    std::vector<std::string> fields;
-    std::stringstream in(text);
-    for (std::string field; std::getline(in, field, separator);) {
-        if (!field.empty() && field.back() == '\r') field.pop_back();
-        fields.push_back(field);
-    }
-    return fields;
-}
-
 std::vector<double> Numbers(const std::string& text) {
     std::vector<double> values;
     std::stringstream in(text);
@@ -66,16 +59,12 @@ std::vector<double> Numbers(const std::string& text) {
     return values;
 }
 
-double Polynomial(const std::vector<double>& c, double x) {
-    double v = 0;
-    for (size_t k = c.size(); k-- > 0;) v = v * x + c[k];
-    return v;
-}
-
+// The lower channel edges of a polynomial over the channel numbers.
 std::vector<double> PolynomialEdges(const std::vector<double>& c, size_t n) {
-    std::vector<double> e;
-    for (size_t i = 0; i < n; ++i) e.push_back(Polynomial(c, static_cast<double>(i)));
-    return e;
+    std::vector<double> edges(n, 0.0);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t k = c.size(); k-- > 0;) edges[i] = edges[i] * static_cast<double>(i) + c[k];
+    return edges;
 }
 
 double Deviation(const std::string& note) {
@@ -101,100 +90,73 @@ Read ReadN42(const pugi::xml_document& doc, const char* detector, const char* me
         r.live = Duration(s.child_value("LiveTimeDuration"));
         r.start = m.child_value("StartDateTime");
         for (pugi::xml_node remark : m.children("Remark")) r.text += std::string(remark.child_value()) + "\n";
-        std::string reference = s.attribute("energyCalibrationReference").value();
-        pugi::xml_node calibration =
-            root.find_child_by_attribute("EnergyCalibration", "id", reference.c_str());
-        if (!reference.empty() && calibration) {
+        const char* reference = s.attribute("energyCalibrationReference").value();
+        pugi::xml_node calibration = root.find_child_by_attribute("EnergyCalibration", "id", reference);
+        if (*reference && calibration) {
             r.energies = Numbers(calibration.child_value("EnergyBoundaryValues"));
             EXPECT_EQ(r.energies.size(), r.counts.size() + 1);
             r.energies.resize(r.counts.size());
-            std::vector<double> c = Numbers(calibration.child_value("CoefficientValues"));
-            for (size_t i = 0; i < c.size() && i < r.counts.size(); i += 7)
-                EXPECT_NEAR(Polynomial(c, static_cast<double>(i)), r.energies[i],
-                            1e-6 * (1 + std::fabs(r.energies[i])));
         }
     }
-    return r;
-}
-
-Read FromNpes(const json& s) {
-    Read r;
-    for (const json& c : s.at("spectrum")) r.counts.push_back(c.get<double>());
-    r.real = r.live = s.at("measurementTime").get<double>();
-    if (s.contains("energyCalibration"))
-        r.energies = PolynomialEdges(s["energyCalibration"]["coefficients"].get<std::vector<double>>(),
-                                     r.counts.size());
     return r;
 }
 
 Read ReadNpes(const json& doc, const char* detector, bool background) {
+    Read r;
     for (const json& entry : doc.at("data")) {
         if (entry["deviceData"]["deviceName"] != detector) continue;
         const json& result = entry.at("resultData");
-        Read r = FromNpes(result.at(background ? "backgroundEnergySpectrum" : "energySpectrum"));
+        const json& s = result.at(background ? "backgroundEnergySpectrum" : "energySpectrum");
+        r.counts = s.at("spectrum").get<std::vector<double>>();
+        r.real = r.live = s.at("measurementTime").get<double>();
+        if (s.contains("energyCalibration"))
+            r.energies = PolynomialEdges(s["energyCalibration"]["coefficients"], r.counts.size());
         r.start = result.value("startTime", "");
         r.text = entry["sampleInfo"]["note"].get<std::string>();
         r.deviation = Deviation(r.text);
-        return r;
     }
-    return {};
+    return r;
 }
 
 // The IAEA SPE reader: sections by "$NAME:" lines.
 Read ReadSpe(const std::string& text) {
-    Read r;
-    std::string section;
-    std::vector<std::string> lines = Fields(text, '\n');
-    std::vector<double> coefficients;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (!line.empty() && line[0] == '$') {
-            section = line;
-            if (section == "$DATA:") {
-                std::vector<double> range = Numbers(lines[++i]);
-                for (double k = range.at(0); k <= range.at(1); ++k)
-                    r.counts.push_back(std::atof(lines[++i].c_str()));
-            } else if (section == "$MEAS_TIM:") {
-                std::vector<double> t = Numbers(lines[++i]);
-                r.live = t.at(0), r.real = t.at(1);
-            } else if (section == "$MCA_CAL:") {
-                size_t n = static_cast<size_t>(std::atoi(lines[++i].c_str()));
-                coefficients = Numbers(lines[++i]);
-                EXPECT_EQ(coefficients.size(), n);
-            } else if (section == "$DATE_MEA:") {
-                r.start = lines[++i];
-            }
-            continue;
-        }
-        if (section == "$SPEC_REM:") r.text += line + "\n";
+    std::map<std::string, std::vector<std::string>> sections;
+    std::string name;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '$')
+            name = line;
+        else
+            sections[name].push_back(line);
     }
-    if (!coefficients.empty()) r.energies = PolynomialEdges(coefficients, r.counts.size());
+    Read r;
+    const std::vector<std::string>& data = sections["$DATA:"];
+    EXPECT_EQ(Numbers(data.at(0)).at(1), static_cast<double>(data.size()) - 2);  // "0 LAST"
+    for (size_t i = 1; i < data.size(); ++i) r.counts.push_back(std::atof(data[i].c_str()));
+    std::vector<double> times = Numbers(sections["$MEAS_TIM:"].at(0));
+    r.live = times.at(0);
+    r.real = times.at(1);
+    r.start = sections["$DATE_MEA:"].empty() ? "" : sections["$DATE_MEA:"][0];
+    for (const std::string& line : sections["$SPEC_REM:"]) r.text += line + "\n";
+    if (sections.count("$MCA_CAL:"))
+        r.energies = PolynomialEdges(Numbers(sections["$MCA_CAL:"].at(1)), r.counts.size());
     r.deviation = Deviation(r.text);
     return r;
 }
 
+// CSV rows "channel,energy,counts" after the header.
 Read ReadCsv(const std::string& text, std::string* header) {
     Read r;
-    std::vector<std::string> lines = Fields(text, '\n');
-    *header = lines.at(0);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::vector<std::string> f = Fields(lines[i], ',');
-        EXPECT_EQ(f.size(), 3u);
-        EXPECT_EQ(std::atof(f[0].c_str()), static_cast<double>(i - 1));
-        r.energies.push_back(std::atof(f[1].c_str()));
-        r.counts.push_back(std::atof(f[2].c_str()));
-    }
-    return r;
-}
-
-// The height export's rows: lower edge (4 decimals) and count.
-Read ReadHeightExport(const std::string& text) {
-    Read r;
-    std::vector<std::string> lines = Fields(text, '\n');
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::vector<double> v = Numbers(lines[i]);
-        r.energies.push_back(v.at(0));
-        r.counts.push_back(v.at(1));
+    std::istringstream in(text);
+    std::getline(in, *header);
+    header->pop_back();  // CR
+    double channel, energy, count;
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &channel, &energy, &count), 3) << line;
+        EXPECT_EQ(channel, static_cast<double>(r.counts.size()));
+        r.energies.push_back(energy);
+        r.counts.push_back(count);
     }
     return r;
 }
@@ -208,31 +170,30 @@ void ExpectSameSpectrum(const Read& got, const Read& reference, bool calibrated,
     if (!calibrated) return;
     ASSERT_EQ(got.energies.size(), reference.counts.size());
     for (size_t i = 0; i < got.energies.size(); ++i)
-        ASSERT_NEAR(got.energies[i], reference.energies[i], tolerance * (1 + std::fabs(reference.energies[i])) + got.deviation)
+        ASSERT_NEAR(got.energies[i], reference.energies[i],
+                    tolerance * (1 + std::fabs(reference.energies[i])) + got.deviation)
             << "channel " << i;
 }
 
+// The rules of the NPESv2 schema that readers rely on.
 void CheckNpesSchema(const json& doc) {
     EXPECT_EQ(doc.at("schemaVersion"), "NPESv2");
-    ASSERT_TRUE(doc.at("data").is_array());
-    ASSERT_FALSE(doc["data"].empty());
+    ASSERT_FALSE(doc.at("data").empty());
     for (const json& entry : doc["data"]) {
         EXPECT_TRUE(entry.at("deviceData").at("softwareName").is_string());
-        EXPECT_TRUE(entry["deviceData"].at("deviceName").is_string());
         const json& result = entry.at("resultData");
         EXPECT_EQ(result.contains("startTime"), result.contains("endTime"));
         for (const char* key : {"energySpectrum", "backgroundEnergySpectrum"}) {
-            if (!result.contains(key)) continue;
-            const json& s = result[key];
-            ASSERT_TRUE(s.at("spectrum").is_array());
-            EXPECT_EQ(s.at("numberOfChannels").get<size_t>(), s["spectrum"].size());
+            const json& s = result.value(
+                key,
+                json::object({{"spectrum", json::array()}, {"numberOfChannels", 0}, {"measurementTime", 1}}));
+            EXPECT_EQ(s.at("numberOfChannels").get<size_t>(), s.at("spectrum").size());
             for (const json& c : s["spectrum"]) ASSERT_TRUE(c.is_number_unsigned());
-            EXPECT_TRUE(s.at("measurementTime").is_number_integer());
-            EXPECT_GE(s["measurementTime"].get<int64_t>(), 1);
-            EXPECT_TRUE(s.value("validPulseCount", json(0)).is_number_unsigned());
+            EXPECT_GE(s.at("measurementTime").get<int64_t>(), 1);
+            EXPECT_TRUE(s["measurementTime"].is_number_integer());
             if (s.contains("energyCalibration")) {
-                const json& c = s["energyCalibration"];
-                EXPECT_EQ(c.at("polynomialOrder").get<size_t>() + 1, c.at("coefficients").size());
+                EXPECT_EQ(s["energyCalibration"].at("polynomialOrder").get<size_t>() + 1,
+                          s["energyCalibration"].at("coefficients").size());
             }
         }
     }
@@ -247,8 +208,7 @@ class SpectrumExportTest : public FilesTest {
         return ReadText(path);
     }
     void Add(int channel, double seconds, uint32_t bin) {
-        Pulse(channel, pulseCount[channel]++) = {static_cast<int64_t>(seconds * 48000), 4, BIN * bin + 5, 0,
-                                                 0};
+        AddPulse(channel, static_cast<int64_t>(seconds * 48000), 4, BIN * bin + 5);
     }
 };
 
@@ -262,9 +222,18 @@ struct CalibrationCase {
 TEST_F(SpectrumExportTest, EveryFormatAgreesWithTheReferenceTable) {
     const CalibrationCase cases[] = {
         {"uncalibrated", 0, 0, {}, [](double h) { return h; }},
-        {"line", 1, CALIBRATION_FIT_LINEAR, {{1.0, 0.1, 10.0}, {3.0, 0.1, 40.0}}, [](double h) { return 15 * h - 5; }},
-        {"interpolated", 1, CALIBRATION_INTERPOLATE, {{0.5, 0.1, 20.0}, {1.0, 0.1, 30.0}, {2.0, 0.1, 80.0}},
-         [](double h) { return h < 0.5 ? 40 * h : h < 1 ? 20 * h + 10 : 50 * h - 20; }},
+        {"line",
+         1,
+         CALIBRATION_FIT_LINEAR,
+         {{1.0, 0.1, 10.0}, {3.0, 0.1, 40.0}},
+         [](double h) { return 15 * h - 5; }},
+        {"interpolated",
+         1,
+         CALIBRATION_INTERPOLATE,
+         {{0.5, 0.1, 20.0}, {1.0, 0.1, 30.0}, {2.0, 0.1, 80.0}},
+         [](double h) { return h < 0.5 ? 40 * h
+                               : h < 1 ? 20 * h + 10
+                                       : 50 * h - 20; }},
     };
     settings.inputChannels = 2;
     // The analysed span: 4 s to the end at 10 s. The table counts the left pulses within it.
@@ -328,70 +297,49 @@ TEST_F(SpectrumExportTest, EveryFormatAgreesWithTheReferenceTable) {
         EXPECT_NE(reads[1].text.find(COMMENT_UTF8), std::string::npos);
         EXPECT_NE(reads[2].text.find("Probe <A> & \"B\" 'C' 5 \xC2\xB5Sv"), std::string::npos);
     }
-}
-
-TEST_F(SpectrumExportTest, UnwritableFileIsReportedAndNoStartMeansNoTimes) {
-    Add(0, 0.5, 7);
-    sampleClock = 48000;
-    acquisitionSeconds = 1.0;
+    // Without a start stamp there are no times; a file that cannot be written is reported.
     settings.comments[0] = '\0';
+    EXPECT_FALSE(
+        json::parse(Export(IDM_EXPORT_NPES, "s.json"))["data"][0]["resultData"].contains("startTime"));
     ExportTo(IDM_EXPORT_N42, TempPath("no-such-folder/s.n42"));
     ASSERT_FALSE(Headless().messages.empty());
     EXPECT_NE(Headless().messages.back().text.find("could not be written"), std::string::npos);
-    json npes = json::parse(Export(IDM_EXPORT_NPES, "s.json"));
-    CheckNpesSchema(npes);
-    EXPECT_FALSE(npes["data"][0]["resultData"].contains("startTime"));
-    EXPECT_EQ(npes["data"][0]["resultData"]["energySpectrum"]["spectrum"].size(), 8u);
 }
 
-// The demo recording replayed by tik-cli with itself as background: the four formats against the height
-// exports, the summary's peaks, nuclides and statistics, and the peak table.
+// The demo recording replayed by tik-cli with itself as background: every format gives the background
+// the foreground's counts; the summary names the caesium line in both channels.
 TEST_F(SpectrumExportTest, DemoRecordingThroughTheBatchTool) {
-    // The demo recording and its settings, with the comment replaced by one with special characters.
     ASSERT_EQ(std::system(("'" + std::string(TIK_DEMO_PATH) + "' '" + tempDirectory + "'").c_str()), 0);
-    std::vector<unsigned char> ini = ReadFileBytes(TempPath("demo.ini"));
-    ASSERT_EQ(ini.size(), sizeof(SettingsRecord));
-    SettingsRecord record;
-    std::memcpy(&record, ini.data(), sizeof(record));
-    std::snprintf(record.comments, sizeof(record.comments), "%s", COMMENT_ANSI);
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
-    WriteFileBytes(TempPath("demo.ini"), std::vector<unsigned char>(bytes, bytes + sizeof(record)));
-    const std::string replay = "replay demo.wav --settings demo.ini --background demo.wav ";
-    ASSERT_EQ(RunCli(replay + "--export height=left.txt --export n42=demo.n42 --export npes=demo.json "
-                              "--export spe=demo.spe --export spectrum-csv=demo.csv --export peaks=peaks.txt --summary"),
-              0)
+    ASSERT_EQ(
+        RunCli("replay demo.wav --settings demo.ini --background demo.wav --export n42=demo.n42 --export "
+               "npes=demo.json --export spe=demo.spe --export spectrum-csv=demo.csv --export peaks=peaks.txt "
+               "--summary"),
+        0)
         << cliErrors;
-    json summary = json::parse(cliOutput);
-    ASSERT_EQ(RunCli(replay + "--set channelSelection=3 --export height=right.txt"), 0);
-    Read left = ReadHeightExport(ReadText(TempPath("left.txt")));
-    Read right = ReadHeightExport(ReadText(TempPath("right.txt")));
-    ASSERT_GT(left.counts.size(), 400u);  // the photopeak near 51.5 arb.u
-
-    std::string texts[6];
-    const char* names[6] = {"demo.n42", "demo.json", "demo.spe", "demo.csv", "demo-background.spe", "demo-background.csv"};
-    for (int i = 0; i < 6; ++i) texts[i] = ReadText(TempPath(names[i]));
-    pugi::xml_document n42;
-    ASSERT_TRUE(n42.load_string(texts[0].c_str()));
-    json npes = json::parse(texts[1]);
-    CheckNpesSchema(npes);
     std::string header;
-    // The background is the recording itself: the same counts again. The height export has 4 decimals.
-    for (const char* kind : {"Foreground", "Background"}) {
-        bool background = std::string(kind) == "Background";
-        ExpectSameSpectrum(ReadN42(n42, "Left", kind), left, true, std::string("N42 left ") + kind, 1e-4);
-        ExpectSameSpectrum(ReadN42(n42, "Right", kind), right, true, std::string("N42 right ") + kind, 1e-4);
-        ExpectSameSpectrum(ReadNpes(npes, "Left", background), left, true, "NPES left", 1e-4);
-        ExpectSameSpectrum(ReadNpes(npes, "Right", background), right, true, "NPES right", 1e-4);
-        ExpectSameSpectrum(ReadSpe(texts[background ? 4 : 2]), left, true, "SPE", 1e-4);
-        ExpectSameSpectrum(ReadCsv(texts[background ? 5 : 3], &header), left, true, "CSV", 1e-4);
+    Read left = ReadCsv(ReadText(TempPath("demo.csv")), &header);
+    ASSERT_GT(left.counts.size(), 400u);  // the photopeak near 51.5 arb.u
+    pugi::xml_document n42;
+    ASSERT_TRUE(n42.load_string(ReadText(TempPath("demo.n42")).c_str()));
+    json npes = json::parse(ReadText(TempPath("demo.json")));
+    CheckNpesSchema(npes);
+    Read right = ReadN42(n42, "Right", "Foreground");
+    for (bool background : {false, true}) {
+        const char* kind = background ? "Background" : "Foreground";
+        ExpectSameSpectrum(ReadN42(n42, "Left", kind), left, true, std::string("N42 left ") + kind, 1e-9);
+        ExpectSameSpectrum(ReadN42(n42, "Right", kind), right, true, std::string("N42 right ") + kind, 1e-9);
+        ExpectSameSpectrum(ReadNpes(npes, "Left", background), left, true, "NPES left", 1e-9);
+        ExpectSameSpectrum(ReadNpes(npes, "Right", background), right, true, "NPES right", 1e-9);
+        ExpectSameSpectrum(ReadSpe(ReadText(TempPath(background ? "demo-background.spe" : "demo.spe"))), left,
+                           true, "SPE", 1e-9);
+        EXPECT_NEAR(ReadNpes(npes, "Right", background).real, 60.0, 1e-9);
     }
-    EXPECT_NEAR(ReadN42(n42, "Left", "Foreground").real, 60.0, 1e-9);
-    EXPECT_EQ(ReadNpes(npes, "Right", true).real, 60.0);
-    EXPECT_NE(ReadN42(n42, "Right", "Background").text.find(LfLines(COMMENT_UTF8)), std::string::npos);
-    EXPECT_NE(texts[2].find("Background spectrum: demo-background.spe"), std::string::npos);
-    EXPECT_NE(texts[1].find("demo.wav"), std::string::npos);
+    ExpectSameSpectrum(ReadCsv(ReadText(TempPath("demo-background.csv")), &header), left, true,
+                       "CSV background");
+    EXPECT_NE(ReadText(TempPath("demo.spe")).find("Background spectrum: demo-background.spe"),
+              std::string::npos);
 
-    // The caesium line in both channels, named and measured.
+    json summary = json::parse(cliOutput);
     int caesiumLines = 0;
     for (const json& peak : summary["peaks"]) {
         double energy = peak["energy"].get<double>();
@@ -402,20 +350,7 @@ TEST_F(SpectrumExportTest, DemoRecordingThroughTheBatchTool) {
         EXPECT_NEAR(peak["fwhmEnergy"].get<double>() / energy, 0.075, 0.015);
     }
     EXPECT_EQ(caesiumLines, 2);
-    std::string bestPerChannel;
-    for (const json& n : summary["nuclides"])
-        if (n["score"].get<double>() > 0.5) bestPerChannel += std::to_string(n["channel"].get<int>()) + n["name"].get<std::string>() + " ";
-    EXPECT_EQ(bestPerChannel, "0Cs-137 1Cs-137 ");
-    ASSERT_EQ(summary["statistics"].size(), 2u);
-    for (const json& s : summary["statistics"]) {
-        EXPECT_EQ(s["rateHistogram"]["steps"], 60);
-        EXPECT_GT(s["intervalHistogram"]["fittedRate"].get<double>(), 200.0);
-    }
-    std::string table = ReadText(TempPath("peaks.txt"));
-    EXPECT_EQ(table.rfind("Channel\tCentroid/arb.u", 0), 0u);
-    EXPECT_NE(table.find("Cs-137\r\n"), std::string::npos);
-    // Without calibration the energies are null.
-    ASSERT_EQ(RunCli(replay + "--set left.useCalibration=0 --summary"), 0);
-    for (const json& peak : json::parse(cliOutput)["peaks"]) EXPECT_TRUE(peak["channel"] != 0 || peak["energy"].is_null());
+    for (const json& s : summary["statistics"]) EXPECT_EQ(s["rateHistogram"]["steps"], 60);
+    EXPECT_NE(ReadText(TempPath("peaks.txt")).find("Cs-137\r\n"), std::string::npos);
 }
 }  // namespace
