@@ -150,24 +150,6 @@ TEST_F(SettingsFileTest, UnusableFilesAreRefusedAndReplacedAtStartUp) {
     }
 }
 
-TEST_F(SettingsFileTest, DeviceThatCannotOpenItsFormatFallsBackToDeviceZero) {
-    ScriptedAudio().inputDevices = {"Card A", "Card B"};
-    ScriptedAudio().inputAccepts = [](int device, const WaveFormat& format) {
-        return device == 0 || format.samplesPerSecond == 48000;
-    };
-    // Device 1 at 384000 Hz (refused by it), and a device beyond the two.
-    for (auto [device, rateIndex] : {std::pair{1u, 7}, std::pair{3u, 1}}) {
-        settings.inputDevice = device;
-        settings.inputRateIndex = rateIndex;
-        ASSERT_TRUE(SaveSettingsFile(false));
-        SetDefaultSettings(settings);
-        ASSERT_TRUE(LoadSettingsFile(false));
-        RenewAudioFormats();  // as start-up and Load Settings do after reading the file
-        EXPECT_EQ(settings.inputDevice, 0u) << device;
-        EXPECT_TRUE(runState & RS_INPUT_READY);
-    }
-}
-
 TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
     SettingsRecord bad;
     SetDefaultSettings(bad);
@@ -192,18 +174,6 @@ TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
     EXPECT_EQ(settings.calibrationMode[1], 5);  // kept: a mode beyond the list maps heights unchanged
     EXPECT_EQ(std::strlen(settings.comments), 994u);
     EXPECT_EQ(std::strlen(settings.quantityUnits[0]), 30u);
-}
-
-TEST_F(SettingsFileTest, SavingCapturesWindowPlacementsOnceTheWindowsExist) {
-    runState |= RS_READY;
-    Headless().windows[3].visible = true;
-    Headless().windows[3].placement = {1, 10, 20, 310, 220};
-    Headless().windows[0].visible = false;
-    ASSERT_TRUE(SaveSettingsFile(false));
-    EXPECT_EQ(settings.windowPlacement[3].showCommand, 1u);
-    EXPECT_EQ(settings.windowPlacement[3].normalLeft, 10);
-    EXPECT_EQ(settings.windowPlacement[3].normalBottom, 220);
-    EXPECT_EQ(settings.windowPlacement[0].showCommand, 0u);
 }
 
 TEST_F(QuantizeSettingsTest, RateChangeSnapsTimesToTheNewSampleGrid) {

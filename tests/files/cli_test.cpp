@@ -1,7 +1,7 @@
 // tik-cli as scripts run it: a replay with save, exports and summary checked against an independent
 // detector and independently counted spectra, "load" against "open", background subtraction,
 // "settings show" and "settings set" reproducing records byte for byte, refused inputs in one table,
-// a replay set up on the command line against the dialogs, and "shape" against the menu command.
+// and "shape" against the menu command.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "analysis/calibration_dialog.h"
-#include "analysis/roi.h"
-#include "analysis/selection.h"
-#include "core/file_name.h"
 #include "core/settings.h"
 #include "files/setting_names.h"
 #include "platform/headless/headless.h"
 #include "tests/files/file_test_support.h"
 #include "ui/commands.h"
-#include "ui/daq_dialog.h"
 
 namespace {
 // The pulse height export of the left channel counted from the records, bins of `binUnits`.
@@ -224,19 +219,10 @@ TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
         {"replay x.wav --device 1", 2, ""},
         {"--version extra", 2, ""},
         {"replay rec.wav --set left.calibration=10:0:5 --save d.ini", 2, "Wrong calibration data"},
-        {"settings set d.ini left.nosuch=1", 2, "unknown setting name left.nosuch"},
-        {"settings set d.ini left.minHeight=2 left.calibration=23.2:662", 2, "expected MEAN:SD:QUANTITY"},
         {"settings set d.ini left.minHeight=2 inputDevice=99", 2, "the list has no position 99"},
         {"settings set d.ini left.minHeight=2 --roi left=10:10.01", 2, "same bin"},
         {"settings set d.ini left.minHeight=2 --roi left=10:5000", 2, "outside the spectrum"},
         {"settings set d.ini left.minHeight=2 --roi middle=1:2", 2, "expected left=START:END"},
-        {"settings set d.ini 'comments=\"open'", 2, "double quotes"},
-        {"settings set d.ini left.quantityUnits=123456789012345678901234567890", 2, "at most 29 characters"},
-        {"settings set d.ini left.shapePointUsed=0101", 2, "60 digits"},
-        {"settings set d.ini window7.flags=1", 2, "unknown setting name"},
-        {"settings set d.ini left.roi0=5:5:0:0:0:0:0:0", 2, "START_BIN < END_BIN"},
-        {"settings set d.ini left.calibrationMode=3", 2, "Interpolate"},
-        {"settings set d.ini 'comments=\xE2\x9C\x93'", 2, "Windows-1252"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RunCli(c.arguments), c.status) << c.arguments;
@@ -247,59 +233,6 @@ TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
     EXPECT_EQ(cliOutput, "tik-cli " TIK_VERSION "\n");
     ASSERT_EQ(RunCli("--help"), 0);
     EXPECT_EQ(cliOutput.rfind("usage:", 0), 0u) << cliOutput;
-}
-
-TEST_F(CliTest, ReplaySetUpOnTheCommandLineExportsWhatTheDialogsGive) {
-    std::string wav = MakeRecording("rec.wav", nullptr, true);
-    // The dialogs: filter limits, calibration, analysis switches; regions made in the height window.
-    SendCommand(WND_PULSES, IDM_ADVANCED_FILTER);
-    HeadlessSetCheck(IDD_ADVANCED_FILTER, FilterEnableId(0, 2), true);
-    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 2, 0), "40");
-    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 2, 1), "130");
-    HeadlessSetCheck(IDD_ADVANCED_FILTER, FilterEnableId(0, 0), true);
-    HeadlessTypeText(IDD_ADVANCED_FILTER, FilterLimitId(0, 0, 0), "4");
-    HeadlessPressButton(IDD_ADVANCED_FILTER, IDC_FILTER_APPLY);
-    HeadlessCloseDialog(IDD_ADVANCED_FILTER);
-    SendCommand(WND_PULSES, IDM_CALIBRATION);
-    const char* rows[3][3] = {{"5", "0.2", "220"}, {"20", "0.5", "900"}, {"0", "0", "0"}};
-    for (int r = 0; r < 3; ++r)
-        for (int f = 0; f < 3; ++f)
-            HeadlessTypeText(IDD_CALIBRATION, CalibrationEditId(0, r < 2 ? r : 15, f), rows[r][f]);
-    HeadlessSelectComboItem(IDD_CALIBRATION, IDC_CALIBRATION_MODE_LEFT, 1);
-    HeadlessPressButton(IDD_CALIBRATION, IDC_CALIBRATION_APPLY);
-    HeadlessCloseDialog(IDD_CALIBRATION);
-    SendCommand(WND_PULSES, IDM_DAQ_SETTINGS);
-    HeadlessSetCheck(IDD_DAQ, DaqCheckId(OPT_USE_ADVANCED_FILTER), true);
-    HeadlessSetCheck(IDD_DAQ, DaqCheckId(OPT_USE_CALIBRATION), true);
-    HeadlessTypeText(IDD_DAQ, DaqEditId(FIELD_HEIGHT_BIN_SIZE), "0.05");
-    HeadlessPressButton(IDD_DAQ, IDC_DAQ_APPLY);
-    HeadlessCloseDialog(IDD_DAQ);
-    // 300 to 500 and 600 to 650 keV on the line through (5, 220) and (20, 900): heights / 0.05 arb.u.
-    auto bin = [](double kev) { return static_cast<int32_t>((kev + 100.0 / 15) * 15 / 680 / 0.05 + 0.5); };
-    ASSERT_TRUE(AddRoi(0, bin(300), bin(500)));
-    ASSERT_TRUE(AddRoi(0, bin(600), bin(650)));
-    SetFileName(wav.c_str());
-    SendCommand(WND_PULSES, IDM_OPEN_NAMED_FILE);
-
-    std::string arguments =
-        "replay rec.wav --set left.filterWidth=1 --set left.filterWidthMin=40 --set left.filterWidthMax=130"
-        " --set left.filterHeight=1 --set left.filterHeightMin=4 --set left.calibration=5:0.2:220,20:0.5:900"
-        " --set left.calibrationMode=1 --set left.useAdvancedFilter=1 --set left.useCalibration=1"
-        " --set left.heightBinSize=0.05 --clear-rois --roi left=300:500 --roi left=600:650";
-    const std::pair<int, const char*> exports[] = {{IDM_EXPORT_HEIGHT, "height"},
-                                                   {IDM_EXPORT_ROI, "roi"},
-                                                   {IDM_EXPORT_WIDTH, "width"},
-                                                   {IDM_EXPORT_ROI_TIME, "roi-time"}};
-    for (const auto& [command, kind] : exports) {
-        ExportTo(command, TempPath(std::string("dialog-") + kind));
-        arguments += std::string(" --export ") + kind + "=cli-" + kind;
-    }
-    ASSERT_EQ(RunCli(arguments), 0) << cliErrors;
-    for (const auto& [command, kind] : exports) {
-        std::string dialog = ReadText(TempPath(std::string("dialog-") + kind));
-        EXPECT_NE(dialog.find("\r\n"), dialog.rfind("\r\n")) << kind;  // more than a heading
-        EXPECT_EQ(ReadText(TempPath(std::string("cli-") + kind)), dialog) << kind;
-    }
 }
 
 TEST_F(CliTest, ShapeFromASoundFileIsTheTemplateOfTheMenuCommand) {

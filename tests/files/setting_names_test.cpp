@@ -17,34 +17,29 @@ bool Parse(const std::string& text, SettingAssignment* a) {
     return ParseSettingAssignment(text.data(), text.size(), a);
 }
 
-TEST(SettingNamesTest, MalformedAssignmentsAreRefused) {
+// Malformed assignments and values not of their field's kind are refused, and leave the result alone.
+TEST(SettingNamesTest, MalformedAssignmentsAndValuesOfTheWrongKindAreRefused) {
+    std::string seventeenRows = "left.calibration=1:1:1";
+    for (int i = 0; i < 16; ++i) seventeenRows += ",1:1:1";
+    const char* const refused[][6] = {
+        // by kind; shorter rows end in null pointers
+        {"", "=", "left.minHeight", "left.minHeight=", "minHeight=1", "left.=1"},
+        {"middle.minHeight=1", "left.minHeightX=1", "left.nosuch=1", "window7.flags=1"},
+        {"left.minHeight=1,5", "left.minHeight= 1", "left.minHeight=nan", "left.minHeight=inf"},
+        {"left.minHeight=0x10", "left.minHeight=1e999", "left.minHeight=1e", "left.minHeight=."},
+        {"left.useShapeMethod=2", "left.useShapeMethod=yes", "channelSelection=6", "channelSelection=-1"},
+        {"inputChannels=1.5", "inputDevice=99999", "left.calibrationMode=3", "window0.flags=-1"},
+        {"window0.normalPosition=1,2,3", "left.pulseShape=1,2", "left.shapePointUsed=0101"},
+        {"left.roi32=1:2:0:0:0:0:0:0", "left.roi1=-1:5:0:0:0:0:0:0", "left.roi0=5:5:0:0:0:0:0:0"},
+        {seventeenRows.c_str(), "left.calibration=23.2:662", "right.calibration=1:2:x"},
+        {"comments=\"a\\q\"", "comments=\"a\\x00\"", "comments=\"a\"b", "comments=\"open",
+         "comments=\xE2\x9C\x93"},
+        {"left.quantityUnits=\xF0\x9F\x98\x80", "left.quantityUnits=123456789012345678901234567890"}};
     SettingAssignment a;
     a.key.index = 77;
-    for (const char* text : {"",
-                             "=",
-                             "left.minHeight",
-                             "left.minHeight=",
-                             "minHeight=1",
-                             "left.=1",
-                             "middle.minHeight=1",
-                             "left.minHeightX=1",
-                             "left.minHeight=1,5",
-                             "left.minHeight= 1",
-                             "left.minHeight=nan",
-                             "left.minHeight=inf",
-                             "left.minHeight=0x10",
-                             "left.minHeight=1e999",
-                             "left.minHeight=1e",
-                             "left.minHeight=.",
-                             "left.useShapeMethod=2",
-                             "left.useShapeMethod=yes",
-                             "channelSelection=6",
-                             "channelSelection=-1",
-                             "inputChannels=1.5",
-                             "inputDevice=99999"}) {
-        EXPECT_FALSE(Parse(text, &a)) << text;
-    }
-    EXPECT_EQ(a.key.index, 77);  // untouched by a refused text
+    for (const auto& row : refused)
+        for (size_t i = 0; i < 6 && row[i]; ++i) EXPECT_FALSE(Parse(row[i], &a)) << row[i];
+    EXPECT_EQ(a.key.index, 77);
 
     // The length bounds the text: bytes after it are not read, embedded zeros are refused.
     const char withTail[] = "left.sFold=3XYZ";
@@ -87,7 +82,7 @@ TEST(SettingNamesTest, EveryPrintedLineReadsBackToItsFieldUnchanged) {
               "100:120:10.000000001:12.5:11.25:0.75:1234:567.5");
 }
 
-TEST(SettingNamesTest, ValuesAreReadAndCheckedByKind) {
+TEST(SettingNamesTest, TextsNumbersAndListsAreReadByKind) {
     SettingAssignment a;
     ASSERT_TRUE(Parse("right.heightBinSize=+1e-2", &a));
     EXPECT_DOUBLE_EQ(a.number, 0.01);
@@ -99,14 +94,5 @@ TEST(SettingNamesTest, ValuesAreReadAndCheckedByKind) {
     EXPECT_EQ(a.numbers, (std::vector<double>{1, 2, 3, 4, 5, 6}));
     ASSERT_TRUE(Parse("window6.normalPosition=-1,2,-3,4", &a));
     EXPECT_EQ(a.numbers, (std::vector<double>{-1, 2, -3, 4}));
-    std::string seventeenRows = "left.calibration=1:1:1";
-    for (int i = 0; i < 16; ++i) seventeenRows += ",1:1:1";
-    for (const std::string& text :
-         {std::string("window0.normalPosition=1,2,3"), std::string("window0.flags=-1"),
-          std::string("left.pulseShape=1,2"), std::string("left.roi32=1:2:0:0:0:0:0:0"),
-          std::string("left.roi1=-1:5:0:0:0:0:0:0"), seventeenRows, std::string("right.calibration=1:2:x"),
-          std::string("comments=\"a\\q\""), std::string("comments=\"a\\x00\""),
-          std::string("comments=\"a\"b"), std::string("left.quantityUnits=\xF0\x9F\x98\x80")})
-        EXPECT_FALSE(Parse(text, &a)) << text;
 }
 }  // namespace
