@@ -236,7 +236,7 @@ TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
 }
 
 TEST_F(CliTest, ShapeFromASoundFileIsTheTemplateOfTheMenuCommand) {
-    OpenWith(IDM_OBTAIN_SHAPE, MakeRecording("pulses.wav", nullptr, true));
+    RunCommand(IDM_OBTAIN_SHAPE, MakeRecording("pulses.wav", nullptr, true));
     ASSERT_EQ(FormatErrors(), 0);
     ASSERT_EQ(RunCli("shape pulses.wav --save-settings shape.ini"), 0) << cliErrors;
     std::vector<unsigned char> file = ReadFileBytes(TempPath("shape.ini"));

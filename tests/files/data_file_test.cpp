@@ -65,7 +65,7 @@ TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
     std::string first = TempPath("first.pls"), second = TempPath("second.pls");
     SetFileTransferLimit(1000);  // large transfers are moved in many calls
     uint64_t callsBefore = FileTransferCalls();
-    SaveAs(first);
+    RunCommand(IDM_SAVE, first);
     EXPECT_GE(FileTransferCalls() - callsBefore, (7216u + 24u * 8000u) / 1000u);
     auto firstBytes = ReadFileBytes(first);
     ASSERT_EQ(firstBytes.size(), 7216u + 24u * 8000u);
@@ -78,7 +78,7 @@ TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
     // A fresh program opens it and writes it again.
     RestartProgram();
     SetFileTransferLimit(777);
-    OpenWith(IDM_OPEN, first);
+    RunCommand(IDM_OPEN, first);
     EXPECT_EQ(FormatErrors(), 0);
     ExpectStoreHolds(left, right);
     EXPECT_EQ(sampleClock, 987654321);
@@ -89,7 +89,7 @@ TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
     EXPECT_TRUE(calibrationValid[0]);
     EXPECT_FALSE(gaussianValid[0]);
     EXPECT_TRUE(runState & RS_DATA_READY);
-    SaveAs(second);
+    RunCommand(IDM_SAVE, second);
     EXPECT_EQ(ReadFileBytes(second), firstBytes);
 }
 
@@ -172,7 +172,7 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
         settings.channel[0].maxPulses = settings.channel[1].maxPulses = 100;
         const uint32_t sizeBefore = storeSize;
         Headless().messages.clear();
-        OpenWith(IDM_OPEN, MakeFile("case.pls", c.bytes.empty() ? DataFileBytes(c.recipe) : c.bytes));
+        RunCommand(IDM_OPEN, MakeFile("case.pls", c.bytes.empty() ? DataFileBytes(c.recipe) : c.bytes));
         if (c.rate == 0) {
             ASSERT_EQ(Headless().messages.size(), 1u);
             EXPECT_EQ(Headless().messages[0].text, WRONG_FORMAT_MESSAGE);
@@ -193,11 +193,11 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
 
     // A missing file (a stale command-line name) stays silent; a folder cannot be read.
     Headless().messages.clear();
-    OpenWith(IDM_OPEN, TempPath("missing.pls"));
+    RunCommand(IDM_OPEN, TempPath("missing.pls"));
     EXPECT_TRUE(Headless().messages.empty());
     std::string folder = TempPath("folder.pls");
     std::filesystem::create_directories(folder);
-    OpenWith(IDM_LOAD_DATA, folder);
+    RunCommand(IDM_LOAD_DATA, folder);
     ASSERT_EQ(Headless().messages.size(), 1u);
     EXPECT_EQ(Headless().messages[0].text, "File could not be read:\n" + folder);
     ExpectStoreHolds(kept, {});
@@ -224,14 +224,14 @@ TEST_F(DataFileTest, OpenTakesTheSettingsAndLoadDataOnlyCapacitiesAndChannels) {
     std::strcpy(settings.comments, "run one");
     ShowPlotWindow(3, true);
     std::string path = TempPath("run1.pls");
-    SaveAs(path);
+    RunCommand(IDM_SAVE, path);
 
     RestartProgram();
     const double defaultMinHeight = settings.channel[0].minHeight;
     // A bin too fine for the kernel table of the program's own calibration.
     for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
     QuantizeSettings(true);
-    OpenWith(IDM_LOAD_DATA, path);
+    RunCommand(IDM_LOAD_DATA, path);
     EXPECT_EQ(FormatErrors(), 0);
     ExpectStoreHolds(left, right);
     EXPECT_EQ(settings.channel[0].minHeight, defaultMinHeight);
@@ -240,7 +240,7 @@ TEST_F(DataFileTest, OpenTakesTheSettingsAndLoadDataOnlyCapacitiesAndChannels) {
     EXPECT_STREQ(settings.comments, "");
     EXPECT_FALSE(Headless().windows[3].visible);
 
-    OpenWith(IDM_OPEN, path);
+    RunCommand(IDM_OPEN, path);
     EXPECT_EQ(settings.channel[0].minHeight, savedMinHeight);
     EXPECT_STREQ(settings.comments, "run one");
     EXPECT_TRUE(Headless().windows[3].visible);
@@ -256,7 +256,7 @@ TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
     settings.channel[0].maxPulses = settings.channel[1].maxPulses = 10;
     AllocatePulseStore(true, true);
     recipe.sampleClock = 480000;
-    OpenWith(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(recipe)));
+    RunCommand(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 0);
     EXPECT_GE(pulseCapacity[0], 50u);
     ExpectStoreHolds(recipe.left, {});
@@ -267,7 +267,7 @@ TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
     DataFileRecipe absurd;
     absurd.maxPulses[0] = absurd.maxPulses[1] = 1e300;
     absurd.left = MakeRecords(1000001, 10);
-    OpenWith(IDM_OPEN, MakeFile("absurd.pls", DataFileBytes(absurd)));
+    RunCommand(IDM_OPEN, MakeFile("absurd.pls", DataFileBytes(absurd)));
     EXPECT_EQ(FormatErrors(), 1);
     EXPECT_EQ(pulseCapacity[0], 1000000u);
     EXPECT_EQ(settings.channel[0].maxPulses, 1000000);
@@ -279,12 +279,12 @@ TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
 }
 
 TEST_F(DataFileTest, DiskFullDuringHourlyAndFinalWritesKeepsThePreviousFileAndTheCapture) {
-    SendCommand(WND_PULSES, IDM_WRITE_DATA_FILE);  // nothing named yet: nothing written
+    RunCommand(IDM_WRITE_DATA_FILE);  // nothing named yet: nothing written
     EXPECT_TRUE(Headless().messages.empty());
     std::string path = TempPath("run.pls");
-    SendCommand(WND_PULSES, IDM_START);
+    RunCommand(IDM_START);
     Deliver(2);
-    SaveAs(path);  // written now, and again hourly and at Stop
+    RunCommand(IDM_SAVE, path);  // written now, and again hourly and at Stop
     std::vector<unsigned char> first = ReadFileBytes(path);
     ASSERT_EQ(first.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * 2 * PULSES_PER_BUFFER);
 
@@ -300,7 +300,7 @@ TEST_F(DataFileTest, DiskFullDuringHourlyAndFinalWritesKeepsThePreviousFileAndTh
     Deliver(1);
 
     // Still full at Stop: the final write fails too, and the pulses stay in memory.
-    SendCommand(WND_PULSES, IDM_STOP);
+    RunCommand(IDM_STOP);
     EXPECT_EQ(Headless().messages.size(), 2u);
     EXPECT_EQ(ReadFileBytes(path), first);
     std::vector<PulseRecord> captured = LeftRecords();
@@ -308,28 +308,28 @@ TEST_F(DataFileTest, DiskFullDuringHourlyAndFinalWritesKeepsThePreviousFileAndTh
 
     // Space is freed: saving again writes every pulse; a folder that does not exist is reported.
     SetOutputSizeLimit(0);
-    SaveAs(path);
+    RunCommand(IDM_SAVE, path);
     EXPECT_EQ(Headless().messages.size(), 2u);
     std::vector<unsigned char> last = ReadFileBytes(path);
     ASSERT_EQ(last.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * captured.size());
     EXPECT_EQ(std::memcmp(last.data() + DATA_FILE_HEADER_SIZE, captured.data(), captured.size() * 24), 0);
-    SaveAs(TempPath("no/such/folder/x.pls"));
+    RunCommand(IDM_SAVE, TempPath("no/such/folder/x.pls"));
     EXPECT_EQ(Headless().messages.size(), 3u);
 }
 
 TEST_F(DataFileTest, PulseTimesBeyond32BitsSurviveCaptureSaveAndReopen) {
-    SendCommand(WND_PULSES, IDM_START);
+    RunCommand(IDM_START);
     Deliver(1);
-    SendCommand(WND_PULSES, IDM_STOP);
+    RunCommand(IDM_STOP);
     ASSERT_EQ(pulseCount[0], 24u);
 
     // As after 25 hours at 48000 Hz: the clock half a buffer short of 2^32 frames.
     const int64_t resume = (int64_t{1} << 32) - 12000;
     sampleClock = resume;
     for (ChannelSettings& channel : settings.channel) channel.acquisitionTime = 200000.0;
-    SendCommand(WND_PULSES, IDM_CONTINUE);
+    RunCommand(IDM_CONTINUE);
     Deliver(2);
-    SendCommand(WND_PULSES, IDM_STOP);
+    RunCommand(IDM_STOP);
     ASSERT_EQ(pulseCount[0], 72u);
     EXPECT_EQ(sampleClock, resume + 48000);
     for (uint32_t k = 0; k < 48; ++k) {
@@ -341,9 +341,9 @@ TEST_F(DataFileTest, PulseTimesBeyond32BitsSurviveCaptureSaveAndReopen) {
 
     std::vector<PulseRecord> captured = LeftRecords();
     std::string path = TempPath("long.pls");
-    SaveAs(path);
+    RunCommand(IDM_SAVE, path);
     RestartProgram();
-    OpenWith(IDM_OPEN, path);
+    RunCommand(IDM_OPEN, path);
     EXPECT_TRUE(Headless().messages.empty());
     ExpectStoreHolds(captured, {});
     EXPECT_EQ(sampleClock, resume + 48000);

@@ -1,6 +1,5 @@
 // Deferred device checks (the batch tool): start-up and replays ask no device anything; the first use
 // of a device, or a write of the device numbers to a file, runs the checks that start-up would have run.
-#include <functional>
 #include <string>
 
 #include "acquisition/audio_interface.h"
@@ -39,29 +38,22 @@ TEST_F(DeferredAudioTest, ReplaysAskNoDeviceAndTheFirstDeviceUseChecksAsStartUpW
     WavRecipe recipe;
     recipe.samples = SamplesAsBytes(PulseTrain(2, 20000, RandomPulses(2, 20000, 10, 7)));
     std::string wav = MakeFile("replay.wav", WavBytes(recipe));
-    const std::vector<std::pair<std::string, std::function<void()>>> firstUses = {
-        {"Start", [] { SendCommand(WND_PULSES, IDM_START); }},
-        {"Sound on", [] { SendCommand(WND_PULSES, IDM_SOUND); }},
-        {"Audio Interface dialog", [] { SendCommand(WND_PULSES, IDM_AUDIO_INTERFACE); }},
-        {"Save data file", [this] { SaveAs(TempPath("saved.pls")); }},
-        {"Save settings", [] { SendCommand(WND_PULSES, IDM_SAVE_SETTINGS); }},
-    };
-    for (const auto& [name, use] : firstUses) {
-        SCOPED_TRACE(name);
+    // Start, Sound on, the Audio Interface dialog, saving a data file, saving the settings.
+    for (int command : {IDM_START, IDM_SOUND, IDM_AUDIO_INTERFACE, IDM_SAVE, IDM_SAVE_SETTINGS}) {
+        SCOPED_TRACE(command);
         queries = 0;
         StartDeferred();
-        OpenWith(IDM_OPEN, wav);
-        EXPECT_EQ(FormatErrors(), 0);
+        RunCommand(IDM_OPEN, wav);
         EXPECT_GT(pulseCount[0], 0u);
         EXPECT_EQ(queries, 0);
         EXPECT_EQ(settings.inputDevice, 3u);
         EXPECT_EQ(inputWaveFormat.samplesPerSecond, sampleRateTable[settings.inputRateIndex]);
-        use();
+        RunCommand(command, command == IDM_SAVE ? TempPath("saved.pls") : "");
         EXPECT_GT(queries, 0);
         EXPECT_EQ(settings.inputDevice, 0u);
-        if (runState & RS_ACQUIRING) SendCommand(WND_PULSES, IDM_STOP);
+        if (runState & RS_ACQUIRING) RunCommand(IDM_STOP);
         int afterFirstUse = queries;
-        SendCommand(WND_PULSES, IDM_SAVE_SETTINGS);
+        RunCommand(IDM_SAVE_SETTINGS);
         EXPECT_EQ(queries, afterFirstUse) << "the checks run once";
     }
 }

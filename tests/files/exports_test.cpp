@@ -54,7 +54,7 @@ class ExportsTest : public FilesTest {
     std::string Export(int command) {
         std::string path = TempPath("export.txt");
         std::filesystem::remove(path);
-        ExportTo(command, path);
+        RunCommand(command, path);
         return ReadText(path);
     }
     // Pulses at 0.5 s + k + j/100 s in step k, k + 1 of them, heights in bins 1 to 5.
@@ -92,7 +92,7 @@ TEST_F(ExportsTest, HistogramExportsWriteTheirHeadersAndRows) {
 
     // Cancel writes nothing.
     size_t messages = Headless().messages.size();
-    SendCommand(WND_PULSES, IDM_EXPORT_WIDTH);
+    RunCommand(IDM_EXPORT_WIDTH);
     EXPECT_EQ(Headless().messages.size(), messages);
 }
 
@@ -145,8 +145,8 @@ TEST_F(ExportsTest, CoincidenceDoesNotReadTheSlotAfterTheLastPartner) {
     for (uint8_t filter : {1, 0}) {  // filter on first, while that slot has never held a pulse
         settings.options[0].useAdvancedFilter = filter;
         for (const std::string& before : paths) {
-            OpenWith(IDM_LOAD_DATA, before);
-            OpenWith(IDM_LOAD_DATA, paths[0]);
+            RunCommand(IDM_LOAD_DATA, before);
+            RunCommand(IDM_LOAD_DATA, paths[0]);
             EXPECT_EQ(filteredPulseCount, 1) << int(filter) << " " << before;
             // The export writes a row for exactly the pulses the selection admits.
             EXPECT_EQ(Lines(Export(IDM_EXPORT_COINCIDENT)).size(), 2u + 1u) << int(filter) << " " << before;
@@ -247,7 +247,7 @@ TEST_F(ExportsTest, LongLinesAreWrittenInPiecesAndAFailedWriteKeepsThePreviousFi
     Finish(1.0);
     std::string before = ReadText(path);
     SetOutputSizeLimit(10);
-    ExportTo(IDM_EXPORT_HEIGHT, path);
+    RunCommand(IDM_EXPORT_HEIGHT, path);
     ASSERT_FALSE(Headless().messages.empty());
     EXPECT_EQ(Headless().messages.back().text, "File could not be written:\n" + path);
     EXPECT_EQ(ReadText(path), before);

@@ -247,18 +247,8 @@ std::string FilesTest::MakeFile(const std::string& name, const Bytes& bytes) {
     return path;
 }
 
-void FilesTest::OpenWith(int command, const std::string& path) {
-    Headless().fileAnswers.push_back(path);
-    SendCommand(WND_PULSES, command);
-}
-
-void FilesTest::SaveAs(const std::string& path) {
-    Headless().fileAnswers.push_back(path);
-    SendCommand(WND_PULSES, IDM_SAVE);
-}
-
-void FilesTest::ExportTo(int command, const std::string& path) {
-    Headless().fileAnswers.push_back(path);
+void FilesTest::RunCommand(int command, const std::string& path) {
+    if (!path.empty()) Headless().fileAnswers.push_back(path);
     SendCommand(WND_PULSES, command);
 }
 

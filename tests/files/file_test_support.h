@@ -85,11 +85,8 @@ class FilesTest : public TikTest {
     void RestartProgram();
     // Puts bytes into a file of the test folder and returns its path.
     std::string MakeFile(const std::string& name, const Bytes& bytes);
-    // Opens a file with a menu command whose file dialog is answered with `path`.
-    void OpenWith(int command, const std::string& path);
-    // Saves the data file / runs an export with the file dialog answered with `path`.
-    void SaveAs(const std::string& path);
-    void ExportTo(int command, const std::string& path);
+    // Sends a menu command whose file dialog (if it opens one) is answered with `path`.
+    void RunCommand(int command, const std::string& path = "");
     // Number of times "Wrong format or file is corrupted" was shown.
     int FormatErrors() const;
     std::string ReadText(const std::string& path) const;

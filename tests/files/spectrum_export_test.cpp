@@ -204,7 +204,7 @@ class SpectrumExportTest : public FilesTest {
     std::string Export(int command, const std::string& name) {
         std::string path = TempPath(name);
         std::filesystem::remove(path);
-        ExportTo(command, path);
+        RunCommand(command, path);
         return ReadText(path);
     }
     void Add(int channel, double seconds, uint32_t bin) {
@@ -301,7 +301,7 @@ TEST_F(SpectrumExportTest, EveryFormatAgreesWithTheReferenceTable) {
     settings.comments[0] = '\0';
     EXPECT_FALSE(
         json::parse(Export(IDM_EXPORT_NPES, "s.json"))["data"][0]["resultData"].contains("startTime"));
-    ExportTo(IDM_EXPORT_N42, TempPath("no-such-folder/s.n42"));
+    RunCommand(IDM_EXPORT_N42, TempPath("no-such-folder/s.n42"));
     ASSERT_FALSE(Headless().messages.empty());
     EXPECT_NE(Headless().messages.back().text.find("could not be written"), std::string::npos);
 }

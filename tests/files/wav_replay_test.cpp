@@ -1,6 +1,5 @@
 // WAV replay through the open path: recordings of every accepted layout against the reference
-// detector, refused formats, the block size, replays that reach a limit, the filter dialog's rate and
-// the pulse-shape variant.
+// detector, refused formats, the block size, replays that reach a limit and the pulse-shape variant.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -64,7 +63,7 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
         ASSERT_GE(reference.channel[0].size(), static_cast<size_t>(c.pulses));
         progressSeen.clear();
         Headless().messages.clear();
-        OpenWith(IDM_OPEN, MakeFile("case.wav", WavBytes(recipe)));
+        RunCommand(IDM_OPEN, MakeFile("case.wav", WavBytes(recipe)));
         EXPECT_TRUE(Headless().messages.empty());
         for (int ch = 0; ch < 2; ++ch) {
             ASSERT_EQ(pulseCount[ch], reference.channel[ch].size()) << "channel " << ch;
@@ -87,7 +86,7 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
 TEST_F(WavReplayTest, FilesThatDoNotFitAreRefusedBeforeAnythingChanges) {
     WavRecipe good;
     good.samples = SamplesAsBytes(PulseTrain(2, 20000, RandomPulses(2, 20000, 10, 4)));
-    OpenWith(IDM_OPEN, MakeFile("good.wav", WavBytes(good)));
+    RunCommand(IDM_OPEN, MakeFile("good.wav", WavBytes(good)));
     const uint32_t leftCount = pulseCount[0];
     ASSERT_GT(leftCount, 0u);
 
@@ -103,28 +102,12 @@ TEST_F(WavReplayTest, FilesThatDoNotFitAreRefusedBeforeAnythingChanges) {
     bad[8].dataSizeDelta = 1;        // more than the file minus 44 bytes
     bad[9].blockAlign = 5;           // no whole number of samples per frame
     for (size_t i = 0; i < bad.size(); ++i) {
-        OpenWith(IDM_OPEN, MakeFile("bad.wav", WavBytes(bad[i])));
+        RunCommand(IDM_OPEN, MakeFile("bad.wav", WavBytes(bad[i])));
         EXPECT_EQ(FormatErrors(), static_cast<int>(i + 1)) << "case " << i;
         EXPECT_EQ(pulseCount[0], leftCount) << "case " << i;
         EXPECT_EQ(dataSampleRate, 44100u) << "case " << i;
     }
     EXPECT_EQ(runState & (RS_ACQUIRING | RS_FILE_REPLAY), 0u);
-}
-
-TEST_F(WavReplayTest, AnOpenFilterDialogFollowsTheDataSampleRateOfEachLoadedFile) {
-    constexpr int D = IDD_ADVANCED_FILTER, WIDTH_MAX = FilterLimitId(0, 2, 1);
-    OpenAdvancedFilterDialog();
-    ASSERT_EQ(HeadlessItemText(D, WIDTH_MAX), "2083.3333");  // the limit of 100 samples at 48000/s
-    WavRecipe fast;
-    fast.sampleRate = 96000;
-    fast.samples = SamplesAsBytes(PulseTrain(2, 9600, {}));
-    OpenWith(IDM_LOAD_DATA, MakeFile("fast.wav", WavBytes(fast)));
-    EXPECT_EQ(HeadlessItemText(D, WIDTH_MAX), "1041.6667");
-    OpenWith(IDM_LOAD_DATA, MakeFile("slow.pls", DataFileBytes(DataFileRecipe())));
-    EXPECT_EQ(HeadlessItemText(D, WIDTH_MAX), "2083.3333");
-    // Apply then keeps the limit in samples (up to the 4 decimals shown).
-    HeadlessPressButton(D, IDC_FILTER_APPLY);
-    EXPECT_NEAR(settings.filterLimits[0][5], 100.0, 1e-4);
 }
 
 TEST_F(WavReplayTest, AReplayThatReachesALimitNeverWritesOverAnEarlierCapture) {
@@ -133,7 +116,7 @@ TEST_F(WavReplayTest, AReplayThatReachesALimitNeverWritesOverAnEarlierCapture) {
     pulseCount[0] = 20;
     runState |= RS_ACQUIRING;
     std::string capture = TempPath("capture.pls");
-    SaveAs(capture);
+    RunCommand(IDM_SAVE, capture);
     runState &= ~RS_ACQUIRING;
     ASSERT_TRUE(runState & RS_AUTOSAVE);
     auto saved = ReadFileBytes(capture);
@@ -141,7 +124,7 @@ TEST_F(WavReplayTest, AReplayThatReachesALimitNeverWritesOverAnEarlierCapture) {
     settings.channel[0].maxPulses = 10;
     WavRecipe recipe;
     recipe.samples = SamplesAsBytes(PulseTrain(2, 40000, RandomPulses(2, 40000, 30, 7)));
-    OpenWith(IDM_OPEN, MakeFile("limit.wav", WavBytes(recipe)));
+    RunCommand(IDM_OPEN, MakeFile("limit.wav", WavBytes(recipe)));
     EXPECT_EQ(pulseCount[0], 10u);
     EXPECT_EQ(ReadFileBytes(capture), saved);
     EXPECT_EQ(runState & (RS_ACQUIRING | RS_FILE_REPLAY | RS_AUTOSAVE), 0u);
@@ -162,7 +145,7 @@ TEST_F(WavReplayTest, PulseShapeFromAMonoFileRebuildsOnlyTheLeftTemplate) {
     const std::vector<double> right(settings.pulseShape[1], settings.pulseShape[1] + SHAPE_POINTS);
     auto peakOf = [](const double* shape) { return std::max_element(shape, shape + SHAPE_POINTS) - shape; };
 
-    OpenWith(IDM_OBTAIN_SHAPE, MakeFile("shape.wav", WavBytes(recipe)));
+    RunCommand(IDM_OBTAIN_SHAPE, MakeFile("shape.wav", WavBytes(recipe)));
     EXPECT_EQ(FormatErrors(), 0);
     EXPECT_EQ(shapeAcquisitionChannels, SHAPE_CHANNEL_LEFT);
     EXPECT_EQ(peakOf(settings.pulseShape[0]), 30);
