@@ -1,9 +1,9 @@
-// The capture controller through the scripted device: start, buffers, stop, continue, limits, the
-// shape acquisition, the watchdog and automatic restart, and the comment stamps.
+// The capture controller through the scripted devices: start, buffers, stop, continue, limits, the
+// shape acquisition, the comment stamps, and device faults: an input that vanishes (the watchdog and
+// the automatic restart) and an output that fails. The pulses found so far always stay.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -31,11 +31,34 @@ protected:
     void SetUp() override {
         ProgramTest::SetUp();
         settings.inputChannels = 2;
+        settings.outputChannels = 2;
         StartWithSettings();
     }
-    bool Deliver(int first = 100, int spacing = 1000) {
-        std::vector<uint8_t> block = PulseBlock(24000, first, spacing);
-        return ScriptedDeliverInput(block.data(), block.size());
+    // Half a second of 24 pulses per channel, `buffers` times; false when the device took none.
+    static bool Deliver(int buffers = 1) {
+        std::vector<uint8_t> block = PulseBlock();
+        for (int i = 0; i < buffers; ++i)
+            if (!ScriptedDeliverInput(block.data(), block.size())) return false;
+        return true;
+    }
+    static std::vector<PulseRecord> Records(int c) {
+        std::vector<PulseRecord> records;
+        for (uint32_t i = 0; i < pulseCount[c]; ++i) records.push_back(Pulse(c, i));
+        return records;
+    }
+    static void SaveAs(const std::string& path) {
+        Headless().fileAnswers.push_back(path);
+        SendCommand(WND_PULSES, IDM_SAVE);
+    }
+    static bool Same(const std::vector<PulseRecord>& a, const std::vector<PulseRecord>& b, size_t n) {
+        return a.size() >= n && b.size() >= n && std::memcmp(a.data(), b.data(), n * sizeof(PulseRecord)) == 0;
+    }
+    // Whether a data file holds exactly these left records.
+    static bool FileHoldsLeft(const std::vector<unsigned char>& file, const std::vector<PulseRecord>& left) {
+        uint32_t count = 0;
+        if (file.size() >= 8) std::memcpy(&count, file.data() + 4, 4);
+        return count == left.size() && file.size() >= DATA_FILE_HEADER_SIZE + left.size() * PULSE_RECORD_SIZE &&
+               std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, left.data(), left.size() * sizeof(PulseRecord)) == 0;
     }
 };
 
@@ -51,16 +74,12 @@ TEST_F(CaptureTest, StartRunsBuffersThroughTheDetectorAndStopFinishes) {
     ASSERT_EQ(ScriptedAudio().inputQueue.size(), 4u);
     EXPECT_EQ(ScriptedAudio().inputQueue[0].length, 96000u);
     EXPECT_EQ(Headless().timers.count(TIMER_WATCHDOG), 1u);
-    EXPECT_TRUE(MenuEnabled(IDM_STOP));
-    EXPECT_FALSE(MenuEnabled(IDM_SAVE));
 
-    ASSERT_TRUE(Deliver());
-    EXPECT_EQ(pulseCount[0], 24u);
-    EXPECT_EQ(pulseCount[1], 24u);
-    EXPECT_EQ(sampleClock, 24000);
-    EXPECT_EQ(ScriptedAudio().inputQueue.size(), 4u);  // re-queued
-    ASSERT_TRUE(Deliver());
+    ASSERT_TRUE(Deliver(2));
     EXPECT_EQ(pulseCount[0], 48u);
+    EXPECT_EQ(pulseCount[1], 48u);
+    EXPECT_EQ(sampleClock, 48000);
+    EXPECT_EQ(ScriptedAudio().inputQueue.size(), 4u);  // re-queued
     EXPECT_EQ(Pulse(0, 24).time, 24100);
 
     SendCommand(WND_PULSES, IDM_STOP);
@@ -69,24 +88,17 @@ TEST_F(CaptureTest, StartRunsBuffersThroughTheDetectorAndStopFinishes) {
     EXPECT_FALSE(ScriptedAudio().inputOpen);
     EXPECT_EQ(Headless().timers.count(TIMER_WATCHDOG), 0u);
     EXPECT_TRUE(MenuEnabled(IDM_SAVE));
-    EXPECT_TRUE(MenuEnabled(IDM_EXPORT_HEIGHT));
     std::regex stopped(R"(<.* 0, \d{4}/\d\d/\d\d \d\d:\d\d:\d\d 1>)");
     EXPECT_TRUE(std::regex_match(std::string(settings.comments), stopped)) << settings.comments;
-}
 
-TEST_F(CaptureTest, ContinueAppendsWithLaterTimesAndASecondStamp) {
-    SendCommand(WND_PULSES, IDM_START);
-    ASSERT_TRUE(Deliver());
-    SendCommand(WND_PULSES, IDM_STOP);
+    // Continue appends with later times and a second stamp; Start begins anew.
     SendCommand(WND_PULSES, IDM_CONTINUE);
-    EXPECT_EQ(pulseCount[0], 24u);
     ASSERT_TRUE(Deliver());
-    EXPECT_EQ(pulseCount[0], 48u);
-    EXPECT_GT(Pulse(0, 24).time, Pulse(0, 23).time);
-    EXPECT_EQ(Pulse(0, 24).time, 24100);
+    EXPECT_EQ(pulseCount[0], 72u);
+    EXPECT_EQ(Pulse(0, 48).time, 48100);
     std::string comment = settings.comments;
     EXPECT_EQ(std::count(comment.begin(), comment.end(), '<'), 2);
-    EXPECT_NE(comment.find(" 0.5,"), std::string::npos) << comment;
+    EXPECT_NE(comment.find(" 1,"), std::string::npos) << comment;
     SendCommand(WND_PULSES, IDM_START);
     EXPECT_EQ(pulseCount[0], 0u);
     comment = settings.comments;
@@ -101,17 +113,6 @@ TEST_F(CaptureTest, BufferLengthIsHalfASecondOfTheInputFormat) {
     ASSERT_EQ(ScriptedAudio().inputQueue.size(), 4u);
     EXPECT_EQ(ScriptedAudio().inputQueue[0].length, 1536000u);
     EXPECT_EQ(dataSampleRate, 384000u);
-}
-
-TEST_F(CaptureTest, LimitInTheMiddleOfABufferStopsAtOnce) {
-    settings.channel[0].maxPulses = 10;
-    settings.channel[1].maxPulses = 10;
-    SendCommand(WND_PULSES, IDM_START);
-    ASSERT_TRUE(Deliver());
-    EXPECT_EQ(pulseCount[0], 10u);
-    EXPECT_FALSE(runState & RS_ACQUIRING);
-    EXPECT_FALSE(Deliver());  // the device is closed: nothing more arrives
-    EXPECT_EQ(pulseCount[0], 10u);
 }
 
 TEST_F(CaptureTest, PulseLimitInTheMiddleOfABufferStopsWithTheRecordsOfAnUnlimitedRun) {
@@ -141,7 +142,7 @@ TEST_F(CaptureTest, PulseLimitInTheMiddleOfABufferStopsWithTheRecordsOfAnUnlimit
         << "the right channel's tenth pulse was still being recorded";
     EXPECT_EQ(std::count(DispatchedCommands().begin(), DispatchedCommands().end(), IDM_STOP), 1);
     EXPECT_FALSE(ScriptedAudio().inputOpen);
-    EXPECT_TRUE(ScriptedAudio().inputQueue.empty());
+    EXPECT_FALSE(Deliver());  // the device is closed: nothing more arrives
     EXPECT_EQ(Headless().timers.count(TIMER_WATCHDOG), 0u);
     std::regex stamps(R"(<.* 0, \d{4}/\d\d/\d\d \d\d:\d\d:\d\d 0\.\d+>)");
     EXPECT_TRUE(std::regex_match(std::string(settings.comments), stamps)) << settings.comments;
@@ -189,47 +190,76 @@ TEST_F(CaptureTest, ShapeAcquisitionOnTheRightOnlyFinalisesTheRightTemplate) {
     EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE));
 }
 
-TEST_F(CaptureTest, StallWithoutDataFileEndsWithAMessage) {
+TEST_F(CaptureTest, InputDeviceVanishingWithoutDataFileKeepsThePulsesAndTellsTheUser) {
     SendCommand(WND_PULSES, IDM_START);
+    ASSERT_TRUE(Deliver(3));
+    std::vector<PulseRecord> left = Records(0), right = Records(1);
+    ASSERT_EQ(left.size(), 72u);
+
+    // The device is unplugged: no buffer comes back, and the watchdog fires.
     HostTimer(TIMER_WATCHDOG);
     EXPECT_FALSE(runState & RS_ACQUIRING);
     ASSERT_EQ(Headless().messages.size(), 1u);
     EXPECT_EQ(Headless().messages[0].text, "Data acquisition stopped early.");
     EXPECT_EQ(Headless().messages[0].owner, WND_PULSES);
     EXPECT_EQ(Headless().timers.count(TIMER_RESTART), 0u);
+    EXPECT_TRUE(Same(Records(0), left, left.size()));
+    EXPECT_TRUE(Same(Records(1), right, right.size()));
+    HostTimer(TIMER_RESTART);  // no data file named: nothing starts
+    EXPECT_FALSE(runState & RS_ACQUIRING);
+
+    // What was captured can be saved whole.
+    std::string path = TempPath("after-stall.pls");
+    SaveAs(path);
+    std::vector<unsigned char> file = ReadFileBytes(path);
+    EXPECT_EQ(file.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * (left.size() + right.size()));
+    EXPECT_TRUE(FileHoldsLeft(file, left));
 }
 
-TEST_F(CaptureTest, StallWithDataFileRestartsEveryMinuteUntilBuffersArrive) {
+TEST_F(CaptureTest, InputDeviceVanishingWithDataFileResumesWhenItReturnsAndTheFileHoldsEveryPulse) {
+    std::string path = TempPath("unattended.pls");
     SendCommand(WND_PULSES, IDM_START);
-    runState |= RS_AUTOSAVE;  // a data file was named during the capture
+    SaveAs(path);  // named during the capture: written again at Stop
+    ASSERT_TRUE(Deliver(2));
+    std::vector<PulseRecord> before = Records(0);
+
+    // Gone: the watchdog stops the capture quietly, writes no file, and tries again every minute.
     size_t commands = DispatchedCommands().size();
     HostTimer(TIMER_WATCHDOG);
     EXPECT_FALSE(runState & RS_ACQUIRING);
     EXPECT_TRUE(Headless().messages.empty());
-    EXPECT_TRUE(runState & RS_AUTOSAVE);
-    EXPECT_EQ(Headless().timers[TIMER_RESTART], 60000u);
     for (size_t i = commands; i < DispatchedCommands().size(); ++i)
         EXPECT_NE(DispatchedCommands()[i], IDM_WRITE_DATA_FILE);
-
+    ScriptedAudio().failInputOpen = true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(Headless().timers[TIMER_RESTART], 60000u);
+        HostTimer(TIMER_RESTART);
+        HostTimer(TIMER_WATCHDOG);
+        EXPECT_FALSE(runState & RS_ACQUIRING);
+    }
+    // Back: the restart appends to the same acquisition with later times; until buffers arrive, further
+    // restarts add no stamps.
+    ScriptedAudio().failInputOpen = false;
     HostTimer(TIMER_RESTART);
-    EXPECT_TRUE(runState & RS_ACQUIRING);
     EXPECT_TRUE(runState & RS_RESTART_UNCONFIRMED);
-    EXPECT_TRUE(runState & RS_AUTOSAVE);
     EXPECT_EQ(Headless().timers.count(TIMER_RESTART), 0u);
     std::string comment = settings.comments;
-    HostTimer(TIMER_WATCHDOG);  // the restart delivers nothing either
+    HostTimer(TIMER_WATCHDOG);
     HostTimer(TIMER_RESTART);
-    EXPECT_EQ(std::string(settings.comments), comment);  // no stamps while unconfirmed
-    ASSERT_TRUE(Deliver());
+    EXPECT_EQ(std::string(settings.comments), comment);
+    ASSERT_TRUE(runState & RS_ACQUIRING);
+    ASSERT_TRUE(Deliver(2));
     EXPECT_FALSE(runState & RS_RESTART_UNCONFIRMED);
-    EXPECT_EQ(std::count(comment.begin(), comment.end(), '<'), 2);
-}
-
-TEST_F(CaptureTest, RestartTimerActsOnlyWhileIdleWithADataFile) {
-    SendCommand(WND_PULSES, IDM_START);
+    std::vector<PulseRecord> after = Records(0);
+    ASSERT_EQ(after.size(), 96u);
+    EXPECT_TRUE(Same(after, before, before.size()));
+    EXPECT_GT(after[before.size()].time, before.back().time);
     SendCommand(WND_PULSES, IDM_STOP);
-    HostTimer(TIMER_RESTART);  // no data file named: nothing starts
-    EXPECT_FALSE(runState & RS_ACQUIRING);
+    EXPECT_TRUE(FileHoldsLeft(ReadFileBytes(path), after));
+    // The comment tells when the capture was resumed: a start stamp for the Start and the restart.
+    comment = settings.comments;
+    EXPECT_EQ(std::count(comment.begin(), comment.end(), '<'), 2);
+    EXPECT_TRUE(Headless().messages.empty());
 }
 
 TEST_F(CaptureTest, OpeningAFileCancelsAPendingRestart) {
@@ -242,138 +272,9 @@ TEST_F(CaptureTest, OpeningAFileCancelsAPendingRestart) {
     EXPECT_EQ(Headless().timers.count(TIMER_RESTART), 0u);
 }
 
-// Device faults during a capture, through the scripted devices: an input device that vanishes (the
-// watchdog path, with and without a named data file) and an output device that fails with the sound
-// on. In every case the pulses found so far stay and the user learns what happened.
-namespace {
-constexpr int FRAMES_PER_BUFFER = 24000;  // half a second at 48000 Hz
-constexpr int PULSES_PER_BUFFER = 24;     // one every 1000 frames from frame 100 on
-const char* const STOPPED_EARLY = "Data acquisition stopped early.";
-
-// Half a second of 16-bit stereo with rectangular pulses of 40 % full scale in both channels.
-std::vector<uint8_t> PulseBlock() {
-    std::vector<uint8_t> bytes(static_cast<size_t>(FRAMES_PER_BUFFER) * 4, 0);
-    for (int f = 100; f + 8 <= FRAMES_PER_BUFFER; f += 1000)
-        for (int j = 0; j < 8; ++j)
-            for (int c = 0; c < 2; ++c) {
-                int16_t value = 13107;
-                std::memcpy(&bytes[static_cast<size_t>(f + j) * 4 + c * 2], &value, 2);
-            }
-    return bytes;
-}
-
-class CaptureFaultTest : public TikTest {
-  protected:
-    void SetUp() override {
-        TikTest::SetUp();
-        setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
-        settings.inputChannels = 2;
-        settings.outputChannels = 2;
-        SaveSettingsFile(false);
-        ASSERT_TRUE(StartProgram(nullptr));
-    }
-    void TearDown() override {
-        unsetenv("TIK_SETTINGS");
-        TikTest::TearDown();
-    }
-    void Deliver(int buffers) {
-        std::vector<uint8_t> block = PulseBlock();
-        for (int i = 0; i < buffers; ++i) ASSERT_TRUE(ScriptedDeliverInput(block.data(), block.size()));
-    }
-    void SaveAs(const std::string& path) {
-        Headless().fileAnswers.push_back(path);
-        SendCommand(WND_PULSES, IDM_SAVE);
-    }
-    std::vector<PulseRecord> Records(int channel) const {
-        std::vector<PulseRecord> records;
-        for (uint32_t i = 0; i < pulseCount[channel]; ++i) records.push_back(Pulse(channel, i));
-        return records;
-    }
-    // The left pulse count and the records that a data file holds.
-    static uint32_t FileLeftCount(const std::vector<unsigned char>& file) {
-        uint32_t count = 0;
-        if (file.size() >= 8) std::memcpy(&count, file.data() + 4, 4);
-        return count;
-    }
-    static bool SameRecords(const std::vector<PulseRecord>& a, const std::vector<PulseRecord>& b) {
-        return a.size() == b.size() &&
-               (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(PulseRecord)) == 0);
-    }
-};
-
-TEST_F(CaptureFaultTest, InputDeviceVanishingWithoutDataFileKeepsThePulsesAndTellsTheUser) {
-    SendCommand(WND_PULSES, IDM_START);
-    Deliver(3);
-    ASSERT_EQ(pulseCount[0], 3u * PULSES_PER_BUFFER);
-    std::vector<PulseRecord> left = Records(0), right = Records(1);
-
-    // The device is unplugged: no buffer comes back, and the watchdog fires.
-    HostTimer(TIMER_WATCHDOG);
-    EXPECT_FALSE(runState & RS_ACQUIRING);
-    ASSERT_EQ(Headless().messages.size(), 1u);
-    EXPECT_EQ(Headless().messages[0].text, STOPPED_EARLY);
-    EXPECT_TRUE(SameRecords(Records(0), left));
-    EXPECT_TRUE(SameRecords(Records(1), right));
-    EXPECT_TRUE(runState & RS_DATA_READY);
-
-    // What was captured can be saved whole.
-    std::string path = TempPath("after-stall.pls");
-    SaveAs(path);
-    std::vector<unsigned char> file = ReadFileBytes(path);
-    EXPECT_EQ(file.size(), DATA_FILE_HEADER_SIZE + PULSE_RECORD_SIZE * (left.size() + right.size()));
-    EXPECT_EQ(FileLeftCount(file), left.size());
-    EXPECT_EQ(
-        std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, left.data(), left.size() * sizeof(PulseRecord)), 0);
-}
-
-TEST_F(CaptureFaultTest, InputDeviceVanishingWithDataFileResumesWhenItReturnsAndTheFileHoldsEveryPulse) {
-    std::string path = TempPath("unattended.pls");
-    SendCommand(WND_PULSES, IDM_START);
-    SaveAs(path);  // named during the capture: written again at Stop
-    Deliver(2);
-    std::vector<PulseRecord> before = Records(0);
-    ASSERT_EQ(before.size(), 2u * PULSES_PER_BUFFER);
-
-    // Gone: the watchdog stops the capture quietly and tries again every minute while it stays gone.
-    HostTimer(TIMER_WATCHDOG);
-    EXPECT_FALSE(runState & RS_ACQUIRING);
-    EXPECT_TRUE(Headless().messages.empty());
-    EXPECT_EQ(Headless().timers[TIMER_RESTART], 60000u);
-    ScriptedAudio().failInputOpen = true;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        HostTimer(TIMER_RESTART);
-        HostTimer(TIMER_WATCHDOG);
-        EXPECT_FALSE(runState & RS_ACQUIRING);
-        EXPECT_EQ(Headless().timers[TIMER_RESTART], 60000u);
-    }
-    std::vector<PulseRecord> waiting = Records(0);
-    ASSERT_GE(waiting.size(), before.size());
-    EXPECT_TRUE(
-        SameRecords(std::vector<PulseRecord>(waiting.begin(), waiting.begin() + before.size()), before));
-
-    // Back: the restart appends to the same acquisition with later times.
-    ScriptedAudio().failInputOpen = false;
-    HostTimer(TIMER_RESTART);
-    ASSERT_TRUE(runState & RS_ACQUIRING);
-    Deliver(2);
-    std::vector<PulseRecord> after = Records(0);
-    ASSERT_EQ(after.size(), 4u * PULSES_PER_BUFFER);
-    EXPECT_TRUE(SameRecords(std::vector<PulseRecord>(after.begin(), after.begin() + before.size()), before));
-    EXPECT_GT(after[before.size()].time, before.back().time);
-
-    SendCommand(WND_PULSES, IDM_STOP);
-    std::vector<unsigned char> file = ReadFileBytes(path);
-    ASSERT_EQ(FileLeftCount(file), after.size());
-    EXPECT_EQ(
-        std::memcmp(file.data() + DATA_FILE_HEADER_SIZE, after.data(), after.size() * sizeof(PulseRecord)),
-        0);
-    // The comment tells when the capture was resumed: a start stamp for the Start and the restart.
-    std::string comment = settings.comments;
-    EXPECT_EQ(std::count(comment.begin(), comment.end(), '<'), 2);
-    EXPECT_TRUE(Headless().messages.empty());
-}
-
-TEST_F(CaptureFaultTest, OutputDeviceThatCannotBeOpenedLeavesTheSoundOffAndTellsTheUser) {
+// An output device that cannot be opened leaves the sound off with a message; one that fails with the
+// sound on takes no more writes. The capture goes on unharmed in both cases.
+TEST_F(CaptureTest, FailingOutputDevicesLeaveTheCaptureUnharmed) {
     ScriptedAudio().failOutputOpen = true;
     SendCommand(WND_PULSES, IDM_START);
     SendCommand(WND_PULSES, IDM_SOUND);
@@ -381,40 +282,24 @@ TEST_F(CaptureFaultTest, OutputDeviceThatCannotBeOpenedLeavesTheSoundOffAndTells
     EXPECT_EQ(Headless().messages[0].text, SOUND_OUTPUT_FAILED_MESSAGE);
     EXPECT_FALSE(runState & RS_SOUND_ON);
     EXPECT_FALSE(Headless().menuChecked[IDM_SOUND]);
-
-    Deliver(2);
-    EXPECT_TRUE(runState & RS_ACQUIRING);
-    EXPECT_EQ(pulseCount[0], 2u * PULSES_PER_BUFFER);
-    EXPECT_EQ(pulseCount[1], 2u * PULSES_PER_BUFFER);
+    ASSERT_TRUE(Deliver());
     EXPECT_TRUE(ScriptedAudio().outputWrites.empty());
 
-    // Once the device is back, the same command turns the sound on.
     ScriptedAudio().failOutputOpen = false;
     SendCommand(WND_PULSES, IDM_SOUND);
     EXPECT_TRUE(runState & RS_SOUND_ON);
     EXPECT_TRUE(Headless().menuChecked[IDM_SOUND]);
-    EXPECT_EQ(Headless().messages.size(), 1u);
-}
-
-TEST_F(CaptureFaultTest, OutputDeviceFailingWithTheSoundOnLeavesTheCaptureUnharmed) {
-    SendCommand(WND_PULSES, IDM_START);
-    SendCommand(WND_PULSES, IDM_SOUND);
-    ASSERT_TRUE(runState & RS_SOUND_ON);
-    Deliver(1);
+    ASSERT_TRUE(Deliver());
     size_t writes = ScriptedAudio().outputWrites.size();
     EXPECT_GT(writes, 2u);  // two blocks of silence, then one mixed block per input buffer
 
-    // The output device disappears: its writes go nowhere and no block ever finishes again.
-    ScriptedAudio().outputOpen = false;
-    Deliver(3);
+    ScriptedAudio().outputOpen = false;  // the device disappears: no block ever finishes again
+    ASSERT_TRUE(Deliver(2));
     EXPECT_EQ(ScriptedAudio().outputWrites.size(), writes);
-    EXPECT_EQ(pulseCount[0], 4u * PULSES_PER_BUFFER);
-    EXPECT_EQ(pulseCount[1], 4u * PULSES_PER_BUFFER);
+    EXPECT_EQ(pulseCount[0], 96u);
+    EXPECT_EQ(pulseCount[1], 96u);
     for (uint32_t i = 1; i < pulseCount[0]; ++i) EXPECT_GT(Pulse(0, i).time, Pulse(0, i - 1).time);
-
     SendCommand(WND_PULSES, IDM_STOP);
     EXPECT_FALSE(runState & RS_SOUND_ON);
-    EXPECT_FALSE(runState & RS_ACQUIRING);
-    EXPECT_TRUE(Headless().messages.empty());
+    EXPECT_EQ(Headless().messages.size(), 1u);
 }
-}  // namespace

@@ -130,23 +130,20 @@ TEST_F(ShapeMethodTest, BlocksSplitAnywhereGiveTheSameRecords) {
     }
 }
 
-TEST_F(ShapeMethodTest, TemplateWithoutUsedPointsFindsNothing) {
+// Without used points nothing is found; a correlation beyond 32 bits (a template-shaped pulse of eight
+// times full scale, clipped by the input, whose shape still passes) gives the largest height.
+TEST_F(ShapeMethodTest, NoUsedPointsFindNothingAndHugeCorrelationsGiveTheLargestHeight) {
     shapeFirstUsed[0] = SHAPE_POINTS;
     shapeLastUsed[0] = 0;
-    Signal signal(2000, 0.0);
-    AddTemplatePulse(signal, 0, 500, PercentOfFullScale(60));
-    Detect({signal}, 4);
-    EXPECT_EQ(pulseCount[0], 0u);
-    EXPECT_FALSE(runState & RS_PULSE_OPEN_LEFT);
-}
-
-TEST_F(ShapeMethodTest, CorrelationBeyond32BitsGivesTheLargestHeight) {
-    // A template-shaped pulse of eight times full scale, clipped by the input: its correlation
-    // exceeds the 32-bit range while its shape still passes the distortion test.
-    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
     Signal signal(1000, 0.0);
     AddTemplatePulse(signal, 0, 400, 8.0 * 4294967296.0);
     for (double& value : signal) value = std::fmax(-2147483648.0, std::fmin(2147483647.0, value));
+    Detect({signal}, 4);
+    EXPECT_EQ(pulseCount[0], 0u);
+    EXPECT_FALSE(runState & RS_PULSE_OPEN_LEFT);
+
+    UseDetectorTemplate(0);
+    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
     Detect({signal}, 4);
     ASSERT_GE(pulseCount[0], 1u);
     uint32_t highest = 0;
@@ -191,12 +188,6 @@ protected:
         BeginShapeAcquisition(SHAPE_CHANNEL_LEFT);
         runState |= RS_SHAPE_ACQUISITION;
     }
-
-    static double TemplateSum(int c) {
-        double sum = 0.0;
-        for (double t : settings.pulseShape[c]) sum += std::fabs(t);
-        return sum;
-    }
 };
 
 TEST_F(ShapeCollectionTest, AddsTheSixtyFramesAroundEachAcceptedPeak) {
@@ -217,52 +208,34 @@ TEST_F(ShapeCollectionTest, AddsTheSixtyFramesAroundEachAcceptedPeak) {
     EXPECT_EQ(settings.pulseShape[1][30], rightBefore);
 }
 
-TEST_F(ShapeCollectionTest, NegativePulsesAreCollectedWithTheirPolarityRemoved) {
-    SetChannelField(0, FIELD_MIN_HEIGHT, -1.0);
-    Signal signal(1000, 0.0);
-    AddRectangle(signal, 100, 5, -PercentOfFullScale(20));
-    Detect({signal}, 4);
-    ASSERT_EQ(pulseCount[0], 1u);
-    for (int j = 0; j < SHAPE_POINTS; ++j)
-        EXPECT_EQ(settings.pulseShape[0][j], j >= 30 && j < 35 ? SampleValue(PercentOfFullScale(20), 4) : 0.0);
-}
-
-TEST_F(ShapeCollectionTest, PeaksTooCloseToTheBlockStartOrTheFixedBoundAreSkipped) {
-    auto collectedFrom = [](size_t frames, size_t start) {
-        for (double& t : settings.pulseShape[0]) t = 0.0;
-        Signal signal(frames, 0.0);
-        AddRectangle(signal, static_cast<int64_t>(start), 3, PercentOfFullScale(20));
-        Detect({signal}, 4);
-        double sum = 0.0;
-        for (double t : settings.pulseShape[0]) sum += t;
-        return sum > 0.0;
+// A pulse's window is collected only when it lies wholly inside the block, more than 30 frames after its
+// start (counted in interleaved samples) and before the fixed bound of 32768 samples; negative pulses
+// are collected with their polarity removed.
+TEST_F(ShapeCollectionTest, OnlyWindowsInsideTheBlockAndTheBoundAreCollected) {
+    struct Case {
+        size_t frames;
+        int64_t start;
+        int channels;
+        double polarity;
+        bool collected;
     };
-    EXPECT_FALSE(collectedFrom(1000, 30));
-    EXPECT_TRUE(collectedFrom(1000, 31));
-    EXPECT_TRUE(collectedFrom(32800, 32737));
-    EXPECT_FALSE(collectedFrom(32800, 32738));
-
-    // Stereo: the bounds count interleaved samples, 30 frames are 60 samples.
-    UseLiveFormat(2, 4);
-    Signal left(1000, 0.0), right(1000, 0.0);
-    AddRectangle(left, 30, 3, PercentOfFullScale(20));
-    Detect({left, right}, 4);
-    EXPECT_EQ(TemplateSum(0), 0.0);
-    Signal left2(1000, 0.0);
-    AddRectangle(left2, 31, 3, PercentOfFullScale(20));
-    Detect({left2, right}, 4);
-    EXPECT_EQ(settings.pulseShape[0][30], SampleValue(PercentOfFullScale(20), 4));
-    EXPECT_EQ(settings.pulseShape[0][0], 0.0);
-}
-
-TEST_F(ShapeCollectionTest, PeakNearTheEndOfAShortBlockIsNotCollected) {
-    // The block holds exactly its 200 frames: reading the 29 frames after a peak at 180 would run
-    // past its end.
-    Signal signal(200, 0.0);
-    AddRectangle(signal, 100, 5, PercentOfFullScale(20));
-    AddRectangle(signal, 180, 5, PercentOfFullScale(40));
-    Detect({signal}, 4);
-    EXPECT_EQ(pulseCount[0], 2u);
-    for (int j = 0; j < SHAPE_POINTS; ++j)
-        EXPECT_EQ(settings.pulseShape[0][j], j >= 30 && j < 35 ? SampleValue(PercentOfFullScale(20), 4) : 0.0);
+    const Case cases[] = {
+        {1000, 30, 1, 1, false},    {1000, 31, 1, 1, true},     {32800, 32737, 1, 1, true},
+        {32800, 32738, 1, 1, false}, {200, 170, 1, 1, true},     {200, 171, 1, 1, false},
+        {1000, 30, 2, 1, false},    {1000, 31, 2, 1, true},     {1000, 100, 1, -1, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(::testing::Message() << test.frames << " frames, pulse at " << test.start << ", "
+                                          << test.channels << " channels, polarity " << test.polarity);
+        for (double& t : settings.pulseShape[0]) t = 0.0;
+        SetChannelField(0, FIELD_MIN_HEIGHT, test.polarity);
+        UseLiveFormat(test.channels, 4);
+        std::vector<Signal> signals(static_cast<size_t>(test.channels), Signal(test.frames, 0.0));
+        AddRectangle(signals[0], test.start, 3, test.polarity * PercentOfFullScale(20));
+        uint32_t before = pulseCount[0];
+        Detect(signals, 4);
+        EXPECT_EQ(pulseCount[0], before + 1);
+        double height = test.collected ? SampleValue(PercentOfFullScale(20), 4) : 0.0;
+        for (int j = 0; j < SHAPE_POINTS; ++j) EXPECT_EQ(settings.pulseShape[0][j], j >= 30 && j < 33 ? height : 0.0) << j;
+    }
 }
