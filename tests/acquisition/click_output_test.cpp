@@ -1,9 +1,7 @@
 // Click sound: the tone table, which pulses click at which amplitude, where the bursts land in the
 // output blocks, and the channel and sample-width rules.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -26,33 +24,6 @@ protected:
         settings.inputChannels = 2;
         settings.outputChannels = 2;
         StartWithSettings();
-    }
-    // n new left-channel pulses of half full scale, `spacing` frames apart, as one detector pass left them.
-    void NewPulses(uint32_t n, int64_t spacing) {
-        bufferFirstPulse[0] = bufferFirstPulse[1] = 0;
-        pulseCount[1] = 0;
-        for (uint32_t i = 0; i < n; ++i) Pulse(0, i) = {static_cast<int64_t>(i) * spacing, 5, 1073741824u, 0, 0};
-        pulseCount[0] = n;
-        sampleClock = 24000;
-    }
-    // The expected 16-bit stereo block: bursts of tone 50 at the given pulses with the given amplitude.
-    std::vector<int16_t> Expected(const std::vector<uint32_t>& pulses, int64_t spacing, double amplitude) {
-        std::vector<int32_t> sums(48000, 0);
-        for (uint32_t p : pulses)
-            for (int32_t i = 0; i < ClickToneLength(); ++i) {
-                int64_t q = 2 * p * spacing + 2 * i;
-                if (q < 48000) sums[static_cast<size_t>(q)] += static_cast<int32_t>(ClickToneSample(50, i) * amplitude);
-            }
-        std::vector<int16_t> out(48000);
-        for (size_t k = 0; k < out.size(); ++k)
-            out[k] = static_cast<int16_t>(sums[k] > 32767 ? 32767 : (sums[k] < -32768 ? -32768 : sums[k]));
-        return out;
-    }
-    std::vector<int16_t> WrittenBlock(size_t write) {
-        const std::vector<uint8_t>& bytes = ScriptedAudio().outputWrites.at(write).bytes;
-        std::vector<int16_t> out(bytes.size() / 2);
-        std::memcpy(out.data(), bytes.data(), out.size() * 2);
-        return out;
     }
 };
 
@@ -78,21 +49,71 @@ TEST_F(ClickTest, TonesLastATwelfthOfASecondWithSemitoneSteps) {
     EXPECT_EQ(ClickToneSample(10, 0), 0);  // the envelope starts at zero
 }
 
-TEST_F(ClickTest, DensitySixteenClicksEverySeventhPulseAtAnEighth) {
+// New left pulses of half full scale, 200 frames apart, as one pass left them (the pass began at frame
+// `clock`), mixed into the 24000-frame stereo output block: the written block holds bursts of tone 50 at
+// the clicked pulses (left channel; 16-bit samples, or the upper 16 bits of wider ones) with the
+// density's amplitude. A pulse that began before the pass starts at the block's beginning.
+TEST_F(ClickTest, MixedBlocksHoldTheBurstsOfTheClickedPulses) {
+    struct Case {
+        int density;
+        uint32_t pulses;
+        int64_t firstTime, clock;
+        int8_t bitsCode;
+        int played;  // output blocks played before
+        std::vector<uint32_t> clicked;
+        double amplitude;
+        int index;
+    };
+    const Case cases[] = {
+        {16, 100, 0, 0, 0, 0, {0, 7, 14, 21, 28, 35, 42, 49, 56, 63, 70, 77, 84, 91, 98}, 0.125, 2},
+        {1, 100, 0, 0, 0, 2, {0}, 0.5, 3},
+        {1, 1, 50, 100, 0, 0, {0}, 0.5, 2},
+        {1, 1, 0, 0, 1, 0, {0}, 0.5, 2},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(::testing::Message() << "density " << test.density << ", bits code " << int{test.bitsCode});
+        SetUp();
+        settings.outputBitsCode = test.bitsCode;
+        ValidateAudioFormats();
+        BuildClickTones();
+        clickDensity = test.density;
+        SendCommand(WND_PULSES, IDM_SOUND);
+        ASSERT_EQ(ScriptedAudio().outputWrites.size(), 2u);  // two blocks of silence
+        for (int i = 0; i < test.played; ++i) ASSERT_TRUE(ScriptedPlayOutputBlock());
+        for (uint32_t i = 0; i < test.pulses; ++i) Pulse(0, i) = {test.firstTime + 200 * i, 5, 1073741824u, 0, 0};
+        pulseCount[0] = test.pulses;
+        sampleClock = test.clock + 24000;
+        MixClicks(test.clock, 48000);
+        ASSERT_EQ(ScriptedAudio().outputWrites.size(), 3u);
+        EXPECT_EQ(ScriptedAudio().outputWrites[2].index, test.index);  // (current block - 2) mod 4
+
+        std::vector<int32_t> expected(48000, 0);
+        for (uint32_t p : test.clicked)
+            for (int32_t i = 0; i < ClickToneLength() && 400 * p + 2 * i < 48000; ++i)
+                expected[400 * p + 2 * i] += static_cast<int32_t>(ClickToneSample(50, i) * test.amplitude);
+        const std::vector<uint8_t>& bytes = ScriptedAudio().outputWrites[2].bytes;
+        const size_t width = test.bitsCode ? 3 : 2;
+        ASSERT_EQ(bytes.size(), 48000 * width);
+        for (size_t k = 0; k < 48000; ++k) {
+            int16_t upper;
+            std::memcpy(&upper, &bytes[k * width + width - 2], 2);
+            ASSERT_EQ(upper, std::clamp(expected[k], -32768, 32767)) << k;
+            ASSERT_EQ(width == 3 ? bytes[k * width] : 0, 0) << k;
+        }
+    }
+}
+
+TEST_F(ClickTest, NoCommonChannelWritesNothingAndSoundOffClosesTheOutput) {
+    settings.inputChannels = 0;   // left
+    settings.outputChannels = 1;  // right
+    ValidateAudioFormats();
     SendCommand(WND_PULSES, IDM_SOUND);
-    ASSERT_TRUE(runState & RS_SOUND_ON);
-    ASSERT_EQ(ScriptedAudio().outputWrites.size(), 2u);  // two blocks of silence
-    NewPulses(100, 200);
+    pulseCount[0] = 10;
     MixClicks(0, 48000);
-    ASSERT_EQ(ScriptedAudio().outputWrites.size(), 3u);
-    EXPECT_EQ(ScriptedAudio().outputWrites[2].index, 2);  // (0 - 2) mod 4
-    std::vector<uint32_t> clicked;
-    for (uint32_t p = 0; p < 100; p += 7) clicked.push_back(p);
-    EXPECT_EQ(clicked.size(), 15u);
-    std::vector<int16_t> expected = Expected(clicked, 200, 0.125);
-    std::vector<int16_t> written = WrittenBlock(2);
-    ASSERT_EQ(written.size(), 48000u);
-    EXPECT_EQ(written, expected);
+    EXPECT_EQ(ScriptedAudio().outputWrites.size(), 2u);
+    SendCommand(WND_PULSES, IDM_SOUND);
+    EXPECT_FALSE(runState & RS_SOUND_ON);
+    EXPECT_FALSE(ScriptedAudio().outputOpen);
 }
 
 TEST_F(ClickTest, TonesAndAnOpenOutputFollowEveryRenewalOfTheOutputFormat) {
@@ -120,62 +141,4 @@ TEST_F(ClickTest, TonesAndAnOpenOutputFollowEveryRenewalOfTheOutputFormat) {
     EXPECT_TRUE(ScriptedAudio().outputOpen);
     EXPECT_EQ(ScriptedAudio().outputFormat.samplesPerSecond, 96000u);
     EXPECT_EQ(ScriptedAudio().outputOpens, 3);
-}
-
-TEST_F(ClickTest, DensityOneClicksOnlyTheFirstPulseAtHalfAmplitude) {
-    clickDensity = 1;
-    SendCommand(WND_PULSES, IDM_SOUND);
-    NewPulses(100, 200);
-    MixClicks(0, 48000);
-    EXPECT_EQ(WrittenBlock(2), Expected({0}, 200, 0.5));
-}
-
-TEST_F(ClickTest, WideOutputSamplesGetOnlyTheirUpperSixteenBits) {
-    settings.outputBitsCode = 1;  // 24 bits
-    ValidateAudioFormats();
-    BuildClickTones();
-    clickDensity = 1;
-    SendCommand(WND_PULSES, IDM_SOUND);
-    NewPulses(1, 200);
-    MixClicks(0, 48000);
-    const std::vector<uint8_t>& bytes = ScriptedAudio().outputWrites.at(2).bytes;
-    ASSERT_EQ(bytes.size(), 144000u);
-    std::vector<int16_t> expected = Expected({0}, 200, 0.5);
-    for (size_t k = 0; k < 48000; ++k) {
-        EXPECT_EQ(bytes[3 * k], 0) << k;
-        int16_t upper;
-        std::memcpy(&upper, &bytes[3 * k + 1], 2);
-        ASSERT_EQ(upper, expected[k]) << k;
-    }
-}
-
-TEST_F(ClickTest, NoCommonChannelWritesNothing) {
-    settings.inputChannels = 0;   // left
-    settings.outputChannels = 1;  // right
-    ValidateAudioFormats();
-    SendCommand(WND_PULSES, IDM_SOUND);
-    NewPulses(10, 200);
-    MixClicks(0, 48000);
-    EXPECT_EQ(ScriptedAudio().outputWrites.size(), 2u);
-}
-
-TEST_F(ClickTest, PlayedBlocksAreClearedAndBlockIndicesWrap) {
-    SendCommand(WND_PULSES, IDM_SOUND);
-    ASSERT_TRUE(ScriptedPlayOutputBlock());  // block 0 played: current block 0
-    ASSERT_TRUE(ScriptedPlayOutputBlock());  // block 1 played: current block 1
-    NewPulses(3, 100);
-    MixClicks(0, 48000);
-    EXPECT_EQ(ScriptedAudio().outputWrites.back().index, 3);  // (1 - 2) mod 4
-    SendCommand(WND_PULSES, IDM_SOUND);
-    EXPECT_FALSE(runState & RS_SOUND_ON);
-    EXPECT_FALSE(ScriptedAudio().outputOpen);
-}
-
-TEST_F(ClickTest, PulseFromThePreviousBufferStartsAtTheBlockBeginning) {
-    clickDensity = 1;
-    SendCommand(WND_PULSES, IDM_SOUND);
-    NewPulses(1, 200);
-    Pulse(0, 0).time = 50;  // began before this pass's clock
-    MixClicks(100, 48000);
-    EXPECT_EQ(WrittenBlock(2), Expected({0}, 200, 0.5));
 }

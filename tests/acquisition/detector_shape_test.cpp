@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 
 #include "acquisition/pulse_shape.h"
 #include "tests/acquisition/detector_fixture.h"
@@ -19,27 +21,11 @@ void UseDetectorTemplate(int c) {
     UpdatePulseShape(c);
 }
 
-double TemplateRange(int c) {
-    double low = 0.0, high = 0.0;
-    for (double t : settings.pulseShape[c]) {
-        low = std::fmin(low, t);
-        high = std::fmax(high, t);
-    }
-    return high - low;
-}
-
 // Adds 60 frames of exactly the template's shape with the given peak-to-peak amplitude.
 void AddTemplatePulse(Signal& signal, int c, size_t start, double peakToPeak) {
-    double range = TemplateRange(c);
-    for (int j = 0; j < SHAPE_POINTS; ++j) signal[start + j] += peakToPeak * settings.pulseShape[c][j] / range;
-}
-
-// Index of the first largest value in [from, to).
-size_t FirstMaximum(const Signal& signal, size_t from, size_t to) {
-    size_t best = from;
-    for (size_t f = from; f < to; ++f)
-        if (signal[f] > signal[best]) best = f;
-    return best;
+    auto range = std::minmax_element(settings.pulseShape[c], settings.pulseShape[c] + SHAPE_POINTS);
+    for (int j = 0; j < SHAPE_POINTS; ++j)
+        signal[start + j] += peakToPeak * settings.pulseShape[c][j] / (*range.second - *range.first);
 }
 
 class ShapeMethodTest : public DetectorTest {
@@ -53,48 +39,33 @@ protected:
 };
 }  // namespace
 
-TEST_F(ShapeMethodTest, HeightIsThePeakToPeakAmplitudeOfATemplateShapedPulse) {
+// The height of a template-shaped pulse is its peak-to-peak amplitude, whatever the offset; the distortion
+// limit keeps it and rejects a slower detector's pulse of the same height.
+TEST_F(ShapeMethodTest, HeightIsThePeakToPeakAmplitudeAndDistortionSeparatesShapes) {
     // Above the correlation's side lobes, which reach about 7 % of a pulse's amplitude.
     SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
     SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
-    Signal signal(3000, PercentOfFullScale(5));  // a constant offset does not change the correlation
+    Signal signal(3000, PercentOfFullScale(5));
     AddTemplatePulse(signal, 0, 500, PercentOfFullScale(30));
-    AddTemplatePulse(signal, 0, 1500, PercentOfFullScale(12));
+    AddTemplatePulse(signal, 0, 1000, PercentOfFullScale(12));
+    AddDetectorPulse(signal, 1500.0, PercentOfFullScale(30), 8.0, 30.0);
     Detect({signal}, 4);
-    ASSERT_EQ(pulseCount[0], 2u);
+    ASSERT_GE(pulseCount[0], 3u);
     EXPECT_NEAR(Record(0, 0).height, PercentOfFullScale(30), 64.0);
     EXPECT_NEAR(Record(0, 1).height, PercentOfFullScale(12), 64.0);
-    // At the best match the window has exactly the template's shape.
+    // At the best match the window has exactly the template's shape; the correlation rises while the
+    // pulse enters the 60-frame window.
     EXPECT_LT(Record(0, 0).distortion, 4295u);
     EXPECT_LT(Record(0, 1).distortion, 4295u);
-    // The correlation rises while the pulse enters the 60-frame window.
     EXPECT_GT(Record(0, 0).time, 500);
     EXPECT_LT(Record(0, 0).time, 560);
-    EXPECT_EQ(sampleClock, 3000);
-}
+    for (uint32_t i = 2; i < pulseCount[0]; ++i) EXPECT_GT(Record(0, i).distortion / 4294967295.0, 0.1);
 
-TEST_F(ShapeMethodTest, DistortionSeparatesTemplateShapedFromOtherPulses) {
-    SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
-    SetChannelField(0, FIELD_MAX_DISTORTION, 100.0);
-    Signal signal(3000, 0.0);
-    AddTemplatePulse(signal, 0, 500, PercentOfFullScale(30));
-    AddDetectorPulse(signal, 1500.0, PercentOfFullScale(30), 8.0, 30.0);  // a slower detector's pulse
-    Detect({signal}, 4);
-    ASSERT_GE(pulseCount[0], 2u);
-    EXPECT_LT(Record(0, 0).time, 1000);
-    EXPECT_LT(Record(0, 0).distortion / 4294967295.0, 1e-6);
-    for (uint32_t i = 1; i < pulseCount[0]; ++i) {
-        EXPECT_GT(Record(0, i).time, 1500);
-        EXPECT_GT(Record(0, i).distortion / 4294967295.0, 0.1);
-    }
-
-    // The default limit of 10 keeps the template-shaped pulse and rejects the other.
     ClearAcquisition();
     ContinueCapture();
-    SetChannelField(0, FIELD_MAX_DISTORTION, 10.0);
+    SetChannelField(0, FIELD_MAX_DISTORTION, 10.0);  // the default
     Detect({signal}, 4);
-    ASSERT_EQ(pulseCount[0], 1u);
-    EXPECT_NEAR(Record(0, 0).height, PercentOfFullScale(30), 64.0);
+    EXPECT_EQ(pulseCount[0], 2u);
 }
 
 TEST_F(ShapeMethodTest, BlocksSplitAnywhereGiveTheSameRecords) {
@@ -108,25 +79,17 @@ TEST_F(ShapeMethodTest, BlocksSplitAnywhereGiveTheSameRecords) {
     Detect({left, right}, 4);
     std::vector<PulseRecord> whole[2] = {Records(0), Records(1)};
     ASSERT_EQ(whole[0].size(), 20u);
-    ASSERT_EQ(whole[1].size(), 20u);
 
     ClearAcquisition();
     ContinueCapture();
-    const size_t cuts[] = {0, 331, 3500, 3501, 7777, 12000};  // 331 lies inside the first pulse
-    for (size_t i = 0; i + 1 < sizeof(cuts) / sizeof(cuts[0]); ++i) {
-        Signal l(left.begin() + static_cast<long>(cuts[i]), left.begin() + static_cast<long>(cuts[i + 1]));
-        Signal r(right.begin() + static_cast<long>(cuts[i]), right.begin() + static_cast<long>(cuts[i + 1]));
-        Detect({l, r}, 4);
-    }
+    const long cuts[] = {0, 331, 3500, 3501, 7777, 12000};  // 331 lies inside the first pulse
+    for (size_t i = 0; i + 1 < std::size(cuts); ++i)
+        Detect({Signal(left.begin() + cuts[i], left.begin() + cuts[i + 1]),
+                Signal(right.begin() + cuts[i], right.begin() + cuts[i + 1])},
+               4);
     for (int c = 0; c < 2; ++c) {
-        std::vector<PulseRecord> split = Records(c);
-        ASSERT_EQ(split.size(), whole[c].size());
-        for (size_t i = 0; i < split.size(); ++i) {
-            EXPECT_EQ(split[i].time, whole[c][i].time);
-            EXPECT_EQ(split[i].width, whole[c][i].width);
-            EXPECT_EQ(split[i].height, whole[c][i].height);
-            EXPECT_EQ(split[i].distortion, whole[c][i].distortion);
-        }
+        ASSERT_EQ(Records(c).size(), whole[c].size());
+        EXPECT_EQ(std::memcmp(Records(c).data(), whole[c].data(), whole[c].size() * sizeof(PulseRecord)), 0);
     }
 }
 
@@ -201,7 +164,7 @@ TEST_F(ShapeCollectionTest, AddsTheSixtyFramesAroundEachAcceptedPeak) {
     EXPECT_EQ(pulseCount[0], 3u);
     double expected[SHAPE_POINTS] = {};
     for (size_t start : {300u, 800u}) {
-        size_t peak = FirstMaximum(signal, start, start + 50);
+        auto peak = static_cast<size_t>(std::max_element(signal.begin() + start, signal.begin() + start + 50) - signal.begin());
         for (int j = 0; j < SHAPE_POINTS; ++j) expected[j] += SampleValue(signal[peak + j - 30], 4);
     }
     for (int j = 0; j < SHAPE_POINTS; ++j) EXPECT_DOUBLE_EQ(settings.pulseShape[0][j], expected[j]) << j;
