@@ -2,8 +2,6 @@
 #include "core/ids.h"
 #include "core/run_state.h"
 #include "platform/headless/headless.h"
-#include "platform/scripted/scripted_audio.h"
-#include "acquisition/audio_interface.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -23,56 +21,34 @@ constexpr uint32_t IDLE = RS_READY | RS_FILES_ALLOWED | RS_INPUT_READY | RS_OUTP
 
 using MenuStateTest = TikTest;
 
-TEST_F(MenuStateTest, IdleWithWorkingDevices) {
-    runState = IDLE;
-    UpdateMenuState();
-    for (int id : FILE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : CAPTURE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : ALWAYS_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : DATA_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_FALSE(Enabled(IDM_STOP));
-    EXPECT_FALSE(Enabled(IDM_SOUND));
-}
-
-TEST_F(MenuStateTest, CapturingThenStopped) {
-    runState = IDLE;
-    UpdateMenuState();
-    runState = RS_READY | RS_ACQUIRING | RS_OUTPUT_READY | RS_PULSE_OPEN_LEFT | RS_PULSE_OPEN_RIGHT | RS_SOUND_ON;
-    UpdateMenuState();
-    EXPECT_TRUE(Enabled(IDM_STOP));
-    EXPECT_TRUE(Enabled(IDM_SOUND));
-    for (int id : CAPTURE_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    for (int id : FILE_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_TRUE(Headless().menuChecked[IDM_SOUND]);
-
-    runState = IDLE | RS_DATA_READY | RS_SOUND_ON;  // Stop updates the menu before the sound closes
-    UpdateMenuState();
-    EXPECT_FALSE(Enabled(IDM_STOP));
-    EXPECT_FALSE(Enabled(IDM_SOUND));
-    EXPECT_TRUE(Headless().menuChecked[IDM_SOUND]);
-    for (int id : DATA_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : CAPTURE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-}
-
-TEST_F(MenuStateTest, SecondCallTouchesNoItemButSetsBothCheckMarks) {
-    runState = IDLE | RS_DATA_READY | RS_HOURLY_SAVE;
-    UpdateMenuState();
-    int changes = Headless().menuChanges;
-    EXPECT_GT(changes, 0);
-    Headless().menuChecked.clear();
-    UpdateMenuState();
-    EXPECT_EQ(Headless().menuChanges, changes);
-    EXPECT_TRUE(Headless().menuChecked[IDM_SAVE]);
-    EXPECT_FALSE(Headless().menuChecked[IDM_SOUND]);
-    EXPECT_EQ(Headless().menuRedraws, 2);
-}
-
-TEST_F(MenuStateTest, NoInputDeviceGraysCaptureItems) {
-    ScriptedAudio().inputDevices.clear();
-    ValidateAudioFormats();
-    EXPECT_FALSE(runState & RS_INPUT_READY);
-    EXPECT_TRUE(runState & RS_OUTPUT_READY);
-    for (int id : CAPTURE_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
-    for (int id : FILE_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : DATA_ITEMS) EXPECT_FALSE(Enabled(id)) << id;
+// Each run state enables its groups of items; Save is checked while the hourly save is on, the sound
+// item while the sound is on (Stop updates the menu before the sound closes). A second call touches no
+// item but sets both check marks again.
+TEST_F(MenuStateTest, RunStatesEnableTheirItems) {
+    const struct {
+        uint32_t state;
+        bool files, capture, data, stop, sound;
+    } cases[] = {
+        {IDLE | RS_AUTOSAVE, true, true, false, false, false},
+        {RS_READY | RS_ACQUIRING | RS_OUTPUT_READY | RS_PULSE_OPEN_LEFT | RS_SOUND_ON, false, false, false, true, true},
+        {IDLE | RS_DATA_READY | RS_SOUND_ON | RS_HOURLY_SAVE, true, true, true, false, false},
+        {IDLE & ~RS_INPUT_READY, true, false, false, false, false},  // no input device
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        runState = c.state;
+        UpdateMenuState();
+        int changes = Headless().menuChanges;
+        Headless().menuChecked.clear();
+        UpdateMenuState();
+        EXPECT_EQ(Headless().menuChanges, changes);
+        for (int id : FILE_ITEMS) EXPECT_EQ(Enabled(id), c.files) << id;
+        for (int id : CAPTURE_ITEMS) EXPECT_EQ(Enabled(id), c.capture) << id;
+        for (int id : DATA_ITEMS) EXPECT_EQ(Enabled(id), c.data) << id;
+        for (int id : ALWAYS_ITEMS) EXPECT_TRUE(Enabled(id)) << id;
+        EXPECT_EQ(Enabled(IDM_STOP), c.stop);
+        EXPECT_EQ(Enabled(IDM_SOUND), c.sound);
+        EXPECT_EQ(Headless().menuChecked.at(IDM_SOUND), (c.state & RS_SOUND_ON) != 0);
+        EXPECT_EQ(Headless().menuChecked.at(IDM_SAVE), (c.state & RS_HOURLY_SAVE) != 0);
+    }
 }
