@@ -1,0 +1,594 @@
+// The histogram series and the height spectrum: incremental builds against one full rebuild on
+// generated recordings, the boundaries of steps, bins and time windows, the display values, the
+// dead-time estimate and what RecomputeAll rebuilds and redraws.
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/calibration.h"
+#include "analysis/height_spectrum.h"
+#include "analysis/histograms.h"
+#include "analysis/series.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "platform/headless/headless.h"
+#include "tests/support/store_fill.h"
+#include "tests/support/test_support.h"
+#include "ui/commands.h"
+
+namespace {
+void ShowAllWindows() {
+    for (HeadlessWindow& w : Headless().windows) {
+        w.created = true;
+        w.visible = true;
+    }
+}
+
+// One pulse of a generated recording; `link` is the position in the stream of its coincident partner.
+struct StreamPulse {
+    int channel;
+    int64_t time;
+    uint32_t width, height, distortion;
+    int link;
+};
+
+// Both channels at 48 kHz: Poisson arrivals at about `rate` per second and channel, a share of them
+// coincident (same frame in both channels), with random widths, heights and distortions.
+std::vector<StreamPulse> GenerateStream(unsigned seed, double seconds, double rate, double coincidentShare) {
+    std::mt19937_64 random(seed);
+    std::exponential_distribution<double> gap(rate / 48000.0);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_int_distribution<uint32_t> width(1, 200), height(1000000, 2000000000), distortion(0, 400000000);
+    std::vector<StreamPulse> stream;
+    int64_t last[2] = {-1, -1};
+    for (double t = gap(random) + 1.0; t < seconds * 48000.0; t += gap(random) + 1.0) {
+        int64_t frame = static_cast<int64_t>(t);
+        double kind = unit(random);
+        int c = kind < coincidentShare + (1.0 - coincidentShare) / 2 ? 0 : 1;
+        if (frame <= last[0] || frame <= last[1]) continue;
+        int link = kind < coincidentShare ? static_cast<int>(stream.size()) + 1 : -1;
+        stream.push_back({c, frame, width(random), height(random), distortion(random), link});
+        if (link >= 0) stream.push_back({1, frame, width(random), height(random), distortion(random), link - 1});
+        last[c] = last[link >= 0 ? 1 : c] = frame;
+    }
+    return stream;
+}
+
+// Stores the pulses of `stream` before `to` and advances the clock to `to`, as one detector pass
+// does; both ends of a coincident pair are stored in the same pass and linked.
+void StorePass(const std::vector<StreamPulse>& stream, std::vector<uint32_t>& indexOf, size_t& next, int64_t to) {
+    bufferFirstPulse[0] = pulseCount[0];
+    bufferFirstPulse[1] = pulseCount[1];
+    size_t first = next;
+    for (; next < stream.size() && stream[next].time < to; ++next) {
+        const StreamPulse& p = stream[next];
+        indexOf[next] = AddPulse(p.channel, p.time, p.width, p.height, p.distortion);
+    }
+    for (size_t i = first; i < next; ++i)
+        if (stream[i].link >= 0) Pulse(stream[i].channel, indexOf[i]).partner = indexOf[stream[i].link];
+    sampleClock = to;
+}
+
+// Everything a build leaves: both halves of the six series, lengths, counts, maxima and statistics.
+// (`s` keeps its storage from case to case: 10 MB fresh from the system each time would be slow.)
+void Snapshot(std::vector<double>& s) {
+    s.clear();
+    for (int series = 0; series < SERIES_COUNT; ++series) {
+        const double* data = seriesData[series];
+        int64_t length = seriesLength[series];
+        s.insert(s.end(), data, data + length);
+        int64_t shown = std::min(dataLength[std::min(series + 1, 5)] + extraUnits[std::min(series + 1, 5)], length);
+        s.insert(s.end(), data + length, data + length + shown);
+        s.insert(s.end(), {displayMax[series], rawMax[series], static_cast<double>(entryCount[series])});
+    }
+    for (int w = 0; w < 6; ++w) s.push_back(static_cast<double>(dataLength[w]));
+    s.insert(s.end(), heightCounts, heightCounts + HEIGHT_BINS);
+    s.insert(s.end(), {static_cast<double>(intervalPeakBin), static_cast<double>(filteredPulseCount), rateHistMean,
+                       rateHistSd, widthHistMean, widthHistSd});
+}
+
+struct Case {
+    unsigned seed;
+    int sFold;
+    bool advancedFilter;
+    int channelSelection;
+};
+
+class IncrementalEqualsFull : public TikTest, public ::testing::WithParamInterface<Case> {
+protected:
+    // Settings that vary with the seed: steps that end inside passes, a time window that starts late
+    // and ends early, bins of several samples, log scales, background, sum quantity, calibration.
+    static void Configure(const Case& k, std::mt19937& random) {
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        auto coin = [&] { return static_cast<int8_t>(unit(random) < 0.5); };
+        settings.channelSelection = static_cast<int8_t>(k.channelSelection);
+        for (int c = 0; c < 2; ++c) {
+            ChannelSettings& ch = settings.channel[c];
+            ch.beginTime = 0.7 * unit(random);
+            ch.durationTime = 6.0 + 3.0 * unit(random);
+            ch.timeStep = coin() ? 0.05 + 0.2 * unit(random) : 0.3 + unit(random);
+            ch.rateBinSize = (coin() ? 1.0 : 3.0) / ch.timeStep;
+            ch.intervalBinSize = 50.0 + 200.0 * unit(random);
+            ch.widthBinSize = 20.0 + 400.0 * unit(random);
+            ch.sFold = k.sFold;
+            ch.correction = 30.0 * unit(random);
+            ChannelOptions& o = settings.options[c];
+            o.useAdvancedFilter = k.advancedFilter;
+            o.logRateVsTime = coin();
+            o.logRateHistogram = coin();
+            o.logIntervalHistogram = coin();
+            o.logWidthHistogram = coin();
+            o.logHeightHistogram = coin();
+            o.subtractBackground = coin();
+            o.sumQuantity = coin();
+            o.useCalibration = coin();
+            o.gaussianCorrelation = 1;
+            settings.filterEnable[c][0] = settings.filterEnable[c][1] = settings.filterEnable[c][2] = 1;
+            const double limits[6] = {3.0e8 * unit(random), 1.4e9 + 4.0e8 * unit(random), 0.0, 3.0e8,
+                                      10.0 * unit(random), 150.0 + 40.0 * unit(random)};
+            std::memcpy(settings.filterLimits[c], limits, sizeof(limits));
+        }
+        QuantizeSettings(false);
+        ASSERT_TRUE(SetUpCalibration(0));
+        ASSERT_TRUE(SetUpCalibration(1));
+    }
+};
+
+TEST_P(IncrementalEqualsFull, EverySeriesMatchesOneFullRebuild) {
+    const Case k = GetParam();
+    std::mt19937 random(k.seed * 7919u + static_cast<unsigned>(k.sFold));
+    Configure(k, random);
+    std::vector<StreamPulse> stream = GenerateStream(k.seed, 10.0, 700.0, 0.4);
+    std::vector<StreamPulse> background = GenerateStream(k.seed + 100, 10.0, 300.0, 0.4);
+    std::vector<uint32_t> indexOf(stream.size());
+    size_t next = 0;
+    // The background is a weaker recording seen before.
+    MakeStore(20000);
+    StorePass(background, indexOf, next, 10 * 48000);
+    SetDataAsBackground();
+    MakeStore(20000);
+    ShowAllWindows();
+    RecomputeAll(false);  // as Start does, on the empty store
+
+    // Passes of irregular length, as a WAV replay or a half-second buffer would give.
+    std::uniform_int_distribution<int64_t> passLength(1, 30000);
+    next = 0;
+    int passes = 0;
+    for (int64_t clock = 0; clock < 10 * 48000; ++passes) {
+        clock = std::min<int64_t>(clock + passLength(random), 10 * 48000);
+        StorePass(stream, indexOf, next, clock);
+        RecomputeAll(true);
+    }
+    static std::vector<double> incremental, full;
+    Snapshot(incremental);
+    RecomputeAll(false);
+    Snapshot(full);
+    // The runs must have had something to count.
+    EXPECT_GE(dataLength[WND_RATE_HIST], 3);
+    EXPECT_GT(entryCount[SERIES_INTERVAL], 10);
+    EXPECT_GT(entryCount[SERIES_HEIGHT], 10);
+    EXPECT_GT(filteredPulseCount, 10);
+    EXPECT_GT(passes, 20);
+    ASSERT_EQ(incremental.size(), full.size());
+    size_t same = 0;
+    while (same < full.size() && std::memcmp(&incremental[same], &full[same], sizeof(double)) == 0) ++same;
+    EXPECT_EQ(same, full.size()) << "the first value that differs";
+}
+
+// Every channel selection twice, with each S-fold and filter switch.
+std::vector<Case> AllCases() {
+    std::vector<Case> cases;
+    for (unsigned seed : {11u, 23u, 37u})
+        for (int fold : {1, 3})
+            for (bool filter : {false, true}) cases.push_back({seed, fold, filter, static_cast<int>(cases.size() % 6)});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedStreams, IncrementalEqualsFull, ::testing::ValuesIn(AllCases()),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             const Case& c = info.param;
+                             return "seed" + std::to_string(c.seed) + "_S" + std::to_string(c.sFold) +
+                                    (c.advancedFilter ? "_filter" : "_all") + "_selection" +
+                                    std::to_string(c.channelSelection);
+                         });
+
+class Histograms : public TikTest {
+protected:
+    void SetUp() override {
+        TikTest::SetUp();
+        MakeStore(1000);
+        ShowAllWindows();
+        QuantizeSettings(true);  // the grids of a capture at 48000/s; interval and width bins of one sample
+    }
+    static void Configure(double timeStep, double rateBinSize) {
+        settings.channel[0].timeStep = timeStep;
+        settings.channel[0].rateBinSize = rateBinSize;
+        QuantizeSettings(false);
+    }
+    static double* Raw(int series) { return seriesData[series]; }
+};
+
+TEST_F(Histograms, OnlyCompletedStepsCountAndABoundaryPulseBelongsToTheNextStep) {
+    Configure(1.0, 1.0);
+    for (int64_t t : {100, 47999, 48000, 90000, 110000}) AddPulse(0, t);  // 48000: exactly 1.0 s
+    sampleClock = 120000;                                                 // 2.5 s: the third step is incomplete
+    RecomputeAll(false);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], 2);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[0], 2.0);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[1], 2.0);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[2], 0.0);
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 2);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[2], 2.0);
+
+    // Steps stop at the end of the time window: step 3 (2 s to 3 s) ends after 1 s + 1.5 s.
+    settings.channel[0].beginTime = 1.0;
+    settings.channel[0].durationTime = 1.5;
+    QuantizeSettings(false);
+    sampleClock = 10 * 48000;
+    RecomputeAll(false);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], 1);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[0], 2.0);
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 1);
+}
+
+TEST_F(Histograms, StepCountsFallInBinsOfWholeOrFractionalCounts) {
+    for (int i = 0; i < 5; ++i) AddPulse(0, 1000 + i);
+    for (int i = 0; i < 3; ++i) AddPulse(0, 50000 + i);
+    sampleClock = 96000;
+    // A rate bin that is no whole multiple of 1 / timeStep (a hand-edited settings file) keeps its
+    // fractional width: 5 / 1.5 and 3 / 1.5 counts.
+    const struct {
+        double rateBinSize;
+        int binOfFive, binOfThree;
+    } cases[] = {{1.0, 5, 3}, {2.0, 2, 1}, {1.5, 3, 2}};
+    for (const auto& c : cases) {
+        Configure(1.0, c.rateBinSize);
+        RecomputeAll(false);
+        EXPECT_EQ(Raw(SERIES_RATE_HIST)[c.binOfFive], 1.0) << c.rateBinSize;
+        EXPECT_EQ(Raw(SERIES_RATE_HIST)[c.binOfThree], 1.0) << c.rateBinSize;
+        EXPECT_EQ(dataLength[WND_RATE_HIST], c.binOfFive) << c.rateBinSize;
+    }
+}
+
+TEST_F(Histograms, SnappedRateBinOfOneCountPerStepIsWhole) {
+    // 0.11 s at 48 kHz: rateBinSize 1 / 0.11 snaps to 436364 / 48000 and the product with the time step
+    // is 1.00000083; each step's count must still be its own bin.
+    Configure(0.11, 1.0 / 0.11);
+    const int64_t step = workingParameters[0][FIELD_TIME_STEP];
+    ASSERT_EQ(step, 5280);
+    for (int k = 0; k < 6; ++k)
+        for (int n = 0; n < k; ++n) AddPulse(0, k * step + n);
+    sampleClock = 6 * step;
+    RecomputeAll(false);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(Raw(SERIES_RATE_HIST)[k], 1.0) << "bin " << k;
+    EXPECT_DOUBLE_EQ(rateHistMean, 2.5);
+    EXPECT_DOUBLE_EQ(rateHistSd, std::sqrt(35.0 / 12.0));
+
+    // The shortest time step snaps from 4.8 to 5 samples, so its minimum bin of 10000/s spans 1.0417
+    // counts; it is still one count per bin.
+    Configure(0.0001, 10000.0);
+    ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 5);
+    RecomputeAll(false);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[0], 6 * step / 5 - 5.0);
+    for (int k = 1; k < 6; ++k) EXPECT_EQ(Raw(SERIES_RATE_HIST)[k], 1.0) << "bin " << k;
+}
+
+TEST_F(Histograms, UnitsOfZeroSamplesCountAsOneSample) {
+    // Working units derived for another sample rate can hold 0; no division by a zero step or bin.
+    dataSampleRate = 1000;
+    QuantizeSettings(true);
+    Configure(0.0001, 0.0001);
+    ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 0);
+    workingParameters[0][FIELD_INTERVAL_BIN_SIZE] = 0;
+    workingParameters[0][FIELD_WIDTH_BIN_SIZE] = 0;
+    workingParameters[0][FIELD_S_FOLD] = 0;
+    AddPulse(0, 2, 3);
+    AddPulse(0, 3, 3);
+    AddPulse(0, 7, 12);
+    sampleClock = 10;
+    RecomputeAll(false);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], 10);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[7], 1.0);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[8], 0.0);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[1], 3.0);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[0], 7.0);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[1], 1.0);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[4], 1.0);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[3], 2.0);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[12], 1.0);
+    EXPECT_TRUE(std::isfinite(rateHistMean));
+}
+
+TEST_F(Histograms, OverflowsLandInTheLastBin) {
+    Configure(1.0, 1.0);
+    MakeStore(40001);
+    for (int i = 0; i < 40000; ++i) AddPulse(0, i, 1);
+    AddPulse(0, 1000000, 40000);
+    sampleClock = 1000001;  // the first step holds 40000 counts
+    RecomputeAll(false);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[32767], 1.0);
+    EXPECT_EQ(dataLength[WND_RATE_HIST], 32767);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[32767], 1.0);
+    EXPECT_EQ(dataLength[WND_INTERVAL], 32767);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[32767], 1.0);
+}
+
+TEST_F(Histograms, SFoldPairsNeedOnlyTheirTwoEndsSelected) {
+    settings.channel[0].sFold = 2;
+    QuantizeSettings(false);
+    settings.options[0].useAdvancedFilter = 1;
+    settings.filterEnable[0][0] = 1;
+    settings.filterLimits[0][0] = 1000;
+    AddPulse(0, 0, 5, 5000);
+    AddPulse(0, 10, 5, 10);  // not selected
+    AddPulse(0, 30, 5, 5000);
+    AddPulse(0, 70, 5, 5000);
+    RecomputeAll(false);
+    // Pair (0, 2) of 30 samples counted; (1, 3) not, its first end is not selected.
+    EXPECT_EQ(entryCount[SERIES_INTERVAL], 1);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[30], 1.0);
+    EXPECT_EQ(intervalPeakBin, 30);
+}
+
+TEST_F(Histograms, WidthBinsAndStatistics) {
+    settings.channel[0].widthBinSize = 100.0;  // 4.8 samples -> 5
+    QuantizeSettings(false);
+    for (uint32_t width : {4, 5, 9, 10}) AddPulse(0, width, width);  // bins 0, 1, 1, 2
+    RecomputeAll(false);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[0], 1.0);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[1], 2.0);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[2], 1.0);
+    EXPECT_EQ(dataLength[WND_WIDTH], 2);
+    EXPECT_DOUBLE_EQ(widthHistMean, 1.0);
+    EXPECT_DOUBLE_EQ(widthHistSd, std::sqrt(0.5));
+
+    // Nothing selected: both statistics 0, data length 0.
+    settings.channel[0].beginTime = 1.0;
+    QuantizeSettings(false);
+    RecomputeAll(false);
+    EXPECT_EQ(entryCount[SERIES_WIDTH], 0);
+    EXPECT_EQ(widthHistMean, 0.0);
+    EXPECT_EQ(widthHistSd, 0.0);
+    EXPECT_EQ(dataLength[WND_WIDTH], 0);
+}
+
+TEST_F(Histograms, PulseTimesOutOfOrderCountAsIntervalZero) {
+    // Only a damaged data file can hold these; a negative interval must not index before the series.
+    for (int64_t t : {1000, 5, 2000}) AddPulse(0, t);
+    RecomputeAll(false);
+    EXPECT_EQ(entryCount[SERIES_INTERVAL], 2);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[0], 1.0);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[1995], 1.0);
+}
+
+TEST_F(Histograms, RateVsTimeLastEntryFollowsTheLatestStepOnceTheSeriesIsFull) {
+    dataSampleRate = 10000;
+    QuantizeSettings(true);
+    Configure(0.0001, 1.0);  // one sample per step
+    ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 1);
+    const int64_t L = RATE_TIME_LENGTH;
+    RecomputeAll(false);
+    bufferFirstPulse[0] = pulseCount[0];
+    AddPulse(0, 5, 1);
+    AddPulse(0, L - 1, 1);  // step L, the last that has an entry of its own
+    RecomputeAll(true);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], L - 1);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[L - 1], 1.0);
+
+    // Steps L + 1 to L + 5 complete; the latest holds the pulse at L + 4, then an empty step follows.
+    bufferFirstPulse[0] = pulseCount[0];
+    AddPulse(0, L + 3, 1);
+    AddPulse(0, L + 4, 1);
+    RecomputeAll(true);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], L - 1);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[L - 1], 1.0);
+    RecomputeAll(false);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[L - 1], 1.0);
+    sampleClock = L + 6;
+    RecomputeAll(true);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[L - 1], 0.0);
+    RecomputeAll(false);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[L - 1], 0.0);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[5], 1.0);
+}
+
+TEST_F(Histograms, DisplayValuesLogScaleAndMaxima) {
+    double* raw = Raw(SERIES_WIDTH);
+    double* display = raw + HISTOGRAM_LENGTH;
+    raw[0] = 0.0;
+    raw[1] = std::exp(1.0) - 1.0;
+    raw[2] = 7.0;
+    display[3] = 42.0;  // beyond dataLength + extraUnits: left alone
+    dataLength[WND_WIDTH] = 0;
+    settings.options[0].logWidthHistogram = 1;
+    FinishHistogram(SERIES_WIDTH, 0);
+    EXPECT_EQ(display[0], 0.0);
+    EXPECT_DOUBLE_EQ(display[1], 1.0);
+    EXPECT_EQ(display[3], 42.0);
+    EXPECT_DOUBLE_EQ(displayMax[SERIES_WIDTH], 1.0);
+    EXPECT_DOUBLE_EQ(rawMax[SERIES_WIDTH], std::exp(1.0) - 1.0);
+    // The right channel's switch is its own; off, the raw values are shown.
+    dataLength[WND_WIDTH] = 1;
+    FinishHistogram(SERIES_WIDTH, 1);
+    EXPECT_EQ(display[1], raw[1]);
+    EXPECT_EQ(displayMax[SERIES_WIDTH], 7.0);
+
+    // Negative heights (after background subtraction) show as 0; the correlation uses the height switch.
+    Raw(SERIES_HEIGHT)[0] = -3.0;
+    Raw(SERIES_HEIGHT)[1] = 2.0;
+    dataLength[WND_HEIGHT] = 1;
+    FinishHistogram(SERIES_HEIGHT, 0);
+    EXPECT_EQ(Raw(SERIES_HEIGHT)[HISTOGRAM_LENGTH], 0.0);
+    settings.options[0].logHeightHistogram = 1;
+    FinishHistogram(SERIES_HEIGHT, 0);
+    EXPECT_EQ(Raw(SERIES_HEIGHT)[HISTOGRAM_LENGTH], 0.0);
+    EXPECT_DOUBLE_EQ(Raw(SERIES_HEIGHT)[HISTOGRAM_LENGTH + 1], std::log(3.0));
+    Raw(SERIES_CORRELATION)[16] = 5.0;
+    FinishHistogram(SERIES_CORRELATION, 0);
+    EXPECT_DOUBLE_EQ(Raw(SERIES_CORRELATION)[HISTOGRAM_LENGTH + 16], std::log(6.0));
+
+    // The last entry is shown but takes no part in the maxima; the first of equal peaks wins.
+    double* interval = Raw(SERIES_INTERVAL);
+    interval[3] = interval[7] = 9.0;
+    interval[32767] = 100.0;
+    dataLength[WND_INTERVAL] = 32767;
+    FinishHistogram(SERIES_INTERVAL, 0);
+    EXPECT_EQ(intervalPeakBin, 3);
+    EXPECT_EQ(rawMax[SERIES_INTERVAL], 9.0);
+    EXPECT_EQ(interval[HISTOGRAM_LENGTH + 32767], 100.0);
+}
+
+// A Poisson source of `perSample` events per sample behind a non-paralysable dead time of
+// `deadSamples`: events within it of the last recorded one are lost.
+void StoreDeadTimeStream(unsigned seed, uint32_t pulses, double perSample, double deadSamples) {
+    std::mt19937_64 random(seed);
+    std::exponential_distribution<double> gap(perSample);
+    double t = 0.0, lastRecorded = -1e18;
+    while (pulseCount[0] < pulses) {
+        t += gap(random);
+        int64_t frame = static_cast<int64_t>(t);
+        if (t - lastRecorded < deadSamples || (pulseCount[0] && frame == Pulse(0, pulseCount[0] - 1).time)) continue;
+        AddPulse(0, frame, 1);
+        lastRecorded = t;
+    }
+}
+
+TEST_F(Histograms, DeadTimeOfGeneratedStreamsIsRecovered) {
+    settings.channel[0].intervalBinSize = 100.0;  // 5 samples
+    QuantizeSettings(false);
+    const double truth = 100.0 / 48000.0 * 1e6;
+    for (unsigned seed : {3u, 17u}) {
+        for (double dead : {100.0, 0.0}) {
+            MakeStore(100000);
+            StoreDeadTimeStream(seed, 100000, 0.007, dead);
+            RecomputeAll(false);
+            double estimate = 0.0;
+            bool found = EstimateDeadTime(&estimate);
+            EXPECT_TRUE(found || dead == 0.0) << seed;
+            EXPECT_NEAR(found ? estimate : 0.0, dead > 0.0 ? truth : 0.0, 0.1 * truth) << seed << " " << dead;
+        }
+    }
+}
+
+TEST_F(Histograms, DeadTimeNeedsSFoldOneAndThreePeakBinsOfData) {
+    double estimate = -1.0;
+    double* raw = Raw(SERIES_INTERVAL);
+    // Peak in bin 0: the middle block is empty.
+    raw[0] = 10.0;
+    raw[1] = 4.0;
+    dataLength[WND_INTERVAL] = 6;
+    FinishHistogram(SERIES_INTERVAL, 0);
+    ASSERT_EQ(intervalPeakBin, 0);
+    EXPECT_FALSE(EstimateDeadTime(&estimate));
+    // Peak in bin 2 with counts missing below it: an estimate while 3 x 2 bins hold data.
+    const double h[] = {1, 2, 8, 7, 6, 5};
+    std::copy(h, h + 6, raw);
+    FinishHistogram(SERIES_INTERVAL, 0);
+    ASSERT_EQ(intervalPeakBin, 2);
+    ASSERT_TRUE(EstimateDeadTime(&estimate));
+    EXPECT_DOUBLE_EQ(estimate, (1.0 - 3.0 * 11.0 / (15.0 * 15.0)) * 2.5 * settings.channel[0].intervalBinSize);
+    dataLength[WND_INTERVAL] = 5;
+    EXPECT_FALSE(EstimateDeadTime(&estimate));
+    dataLength[WND_INTERVAL] = 6;
+    settings.channel[0].sFold = 2;
+    QuantizeSettings(false);
+    EXPECT_FALSE(EstimateDeadTime(&estimate));
+}
+
+class Recompute : public Histograms {
+protected:
+    void SetUp() override {
+        Histograms::SetUp();
+        for (int i = 0; i < 10; ++i) AddPulse(0, 1000 * i + 7, 3 + i);
+        sampleClock = 2 * 48000;
+    }
+    static int Invalidations(int window) { return Headless().windows[window].invalidations; }
+};
+
+TEST_F(Recompute, DoesNothingWhileARecomputeIsRunning) {
+    runState |= RS_RECOMPUTING;
+    RecomputeAll(false);
+    EXPECT_EQ(filteredPulseCount, 0);
+    for (int w = 0; w < 7; ++w) EXPECT_EQ(Invalidations(w), 0);
+    EXPECT_TRUE(runState & RS_RECOMPUTING) << "the running recompute clears it";
+    runState &= ~RS_RECOMPUTING;
+    RecomputeAll(false);
+    EXPECT_EQ(filteredPulseCount, 10);
+    EXPECT_FALSE(runState & RS_RECOMPUTING);
+}
+
+TEST_F(Recompute, HiddenWindowsAreNotRebuiltUntilShown) {
+    Headless().windows[WND_WIDTH].visible = false;
+    Headless().windows[WND_AUDIO_INPUT].visible = false;
+    RecomputeAll(false);
+    EXPECT_EQ(entryCount[SERIES_WIDTH], 0);
+    EXPECT_EQ(Invalidations(WND_WIDTH), 0);
+    EXPECT_EQ(Invalidations(WND_AUDIO_INPUT), 0);
+    EXPECT_EQ(entryCount[SERIES_INTERVAL], 9);
+    EXPECT_EQ(Invalidations(WND_INTERVAL), 1);
+    EXPECT_EQ(dataLength[WND_PULSES], sampleClock);
+    Headless().windows[WND_WIDTH].visible = true;
+    RecomputeAll(false);
+    EXPECT_EQ(entryCount[SERIES_WIDTH], 10);
+    EXPECT_EQ(Invalidations(WND_WIDTH), 1);
+}
+
+TEST_F(Recompute, IncrementalRedrawsOnlyTheSeriesThatChanged) {
+    RecomputeAll(false);
+    int before[7];
+    for (int w = 0; w < 7; ++w) before[w] = Invalidations(w);
+    // A pass that adds no pulse and completes no step: only the pulse and input windows.
+    bufferFirstPulse[0] = pulseCount[0];
+    sampleClock += 100;
+    RecomputeAll(true);
+    for (int w = WND_RATE_TIME; w <= WND_WIDTH; ++w) EXPECT_EQ(Invalidations(w), before[w]) << w;
+    EXPECT_EQ(Invalidations(WND_PULSES), before[WND_PULSES] + 1);
+    EXPECT_EQ(Invalidations(WND_AUDIO_INPUT), before[WND_AUDIO_INPUT] + 1);
+    // A pass with one pulse that completes no step: the interval and width series change.
+    bufferFirstPulse[0] = pulseCount[0];
+    AddPulse(0, sampleClock, 4);
+    RecomputeAll(true);
+    EXPECT_EQ(Invalidations(WND_RATE_TIME), before[WND_RATE_TIME]);
+    EXPECT_EQ(Invalidations(WND_INTERVAL), before[WND_INTERVAL] + 1);
+    EXPECT_EQ(Invalidations(WND_WIDTH), before[WND_WIDTH] + 1);
+    EXPECT_EQ(filteredPulseCount, 11);
+    // A pass that only completes a step: the two step series change.
+    bufferFirstPulse[0] = pulseCount[0];
+    sampleClock = 3 * 48000;
+    RecomputeAll(true);
+    EXPECT_EQ(Invalidations(WND_RATE_TIME), before[WND_RATE_TIME] + 1);
+    EXPECT_EQ(Invalidations(WND_RATE_HIST), before[WND_RATE_HIST] + 1);
+    EXPECT_EQ(Invalidations(WND_WIDTH), before[WND_WIDTH] + 1);
+}
+
+TEST_F(Recompute, TheAnalysedChannelAndItsSettingsAreUsed) {
+    AddPulse(1, 500, 40);
+    AddPulse(1, 700, 41);
+    settings.channel[1].widthBinSize = 1e6 / 48000 * 10;  // 10 samples
+    QuantizeSettings(false);
+    settings.channelSelection = 3;  // Right All
+    RecomputeAll(false);
+    EXPECT_EQ(filteredPulseCount, 2);
+    EXPECT_EQ(Raw(SERIES_WIDTH)[4], 2.0);
+    EXPECT_EQ(Raw(SERIES_INTERVAL)[200], 1.0);
+}
+
+TEST_F(Recompute, ANewAcquisitionStartsTheStepSeriesAtItsFirstPulse) {
+    RecomputeAll(false);
+    ASSERT_EQ(dataLength[WND_RATE_TIME], 2);
+    ClearAcquisition();
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 0);
+    // The new acquisition's first pass, before any full rebuild.
+    bufferFirstPulse[0] = 0;
+    AddPulse(0, 100);
+    AddPulse(0, 200);
+    sampleClock = 48000;
+    RecomputeAll(true);
+    EXPECT_EQ(dataLength[WND_RATE_TIME], 1);
+    EXPECT_EQ(Raw(SERIES_RATE_TIME)[0], 2.0);
+    EXPECT_EQ(entryCount[SERIES_RATE_HIST], 1);
+    EXPECT_EQ(Raw(SERIES_RATE_HIST)[2], 1.0);
+}
+}  // namespace

@@ -1,0 +1,207 @@
+// Pulse selection: the time window, coincidence and anticoincidence, the advanced filter on a pulse
+// and its partner, records that name no stored pulse, and the "Advanced Pulse Filter" dialog.
+#include "analysis/selection.h"
+#include "analysis/series.h"
+#include "core/run_state.h"
+#include "core/settings.h"
+#include "platform/headless/headless.h"
+#include "tests/support/store_fill.h"
+#include "tests/support/test_support.h"
+#include "ui/commands.h"
+
+namespace {
+constexpr int D = IDD_ADVANCED_FILTER;
+
+class Selection : public TikTest {
+protected:
+    void SetUp() override {
+        TikTest::SetUp();
+        MakeStore(50);
+        QuantizeSettings(false);
+    }
+    // Advanced filter of channel c on, with all three tests and the given limits.
+    static void SetLimits(int c, double heightMin, double heightMax, double distortionMin, double distortionMax,
+                          double widthMin, double widthMax) {
+        settings.options[c].useAdvancedFilter = 1;
+        settings.filterEnable[c][0] = settings.filterEnable[c][1] = settings.filterEnable[c][2] = 1;
+        const double limits[6] = {heightMin, heightMax, distortionMin, distortionMax, widthMin, widthMax};
+        std::copy(limits, limits + 6, settings.filterLimits[c]);
+    }
+};
+
+TEST_F(Selection, TimeWindowIncludesBeginAndExcludesItsEnd) {
+    settings.channel[0].beginTime = 1.0;
+    settings.channel[0].durationTime = 2.0;
+    QuantizeSettings(false);
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 47999)));
+    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 48000)));
+    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 143999)));
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 144000)));
+    EXPECT_TRUE(IsPulseSelected(1, AddPulse(1, 10))) << "the right channel keeps its own window";
+}
+
+TEST_F(Selection, CoincidenceNeedsAPartnerEvenWithoutTheAdvancedFilter) {
+    AddPulse(1, 0);
+    AddPulse(1, 100);
+    uint32_t alone = AddPulse(0, 50);
+    uint32_t paired = AddPulse(0, 100, 5, 100000000, 0, 1);
+    // Left All, Left Coincidence, Left Anticoincidence.
+    const bool expected[3][2] = {{true, true}, {false, true}, {true, false}};
+    for (int8_t selection = 0; selection < 3; ++selection) {
+        settings.channelSelection = selection;
+        EXPECT_EQ(IsPulseSelected(0, alone), expected[selection][0]) << int(selection);
+        EXPECT_EQ(IsPulseSelected(0, paired), expected[selection][1]) << int(selection);
+    }
+}
+
+TEST_F(Selection, CoincidenceTestsThePartnerWithTheOtherChannelsLimits) {
+    settings.channelSelection = 1;
+    SetLimits(0, 1000, 2000, 0, 100, 1, 10);
+    // The right channel's limits apply to the partner although the right channel's own switch is off
+    // and the partner lies outside the right channel's time window.
+    SetLimits(1, 5000, 6000, 0, 100, 1, 10);
+    settings.options[1].useAdvancedFilter = 0;
+    settings.channel[1].beginTime = 100.0;
+    QuantizeSettings(false);
+    AddPulse(1, 0);
+    uint32_t failingPartner = AddPulse(1, 100, 5, 7000);
+    uint32_t passingPartner = AddPulse(1, 200, 5, 5500);
+    uint32_t left1 = AddPulse(0, 100, 5, 1500, 0, failingPartner);
+    uint32_t left2 = AddPulse(0, 200, 5, 1500, 0, passingPartner);
+    uint32_t left3 = AddPulse(0, 300, 5, 2500, 0, passingPartner);
+    EXPECT_FALSE(IsPulseSelected(0, left1));
+    EXPECT_TRUE(IsPulseSelected(0, left2));
+    EXPECT_FALSE(IsPulseSelected(0, left3)) << "the pulse itself fails its own limits";
+    // Anticoincidence tests only the pulse itself.
+    settings.channelSelection = 2;
+    SetLimits(1, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 400, 5, 1500)));
+
+    // The right coincidence tests the right pulse with the right limits and the left partner with the
+    // left ones.
+    settings.channelSelection = 4;
+    SetLimits(1, 5000, 6000, 0, 100, 1, 10);
+    settings.channel[1].beginTime = 0.0;
+    QuantizeSettings(false);
+    Pulse(1, passingPartner).partner = left2;
+    EXPECT_TRUE(IsPulseSelected(1, passingPartner));
+    Pulse(1, passingPartner).partner = left3;
+    EXPECT_FALSE(IsPulseSelected(1, passingPartner));
+}
+
+TEST_F(Selection, LimitsAreInclusiveAndOnlyEnabledTestsApply) {
+    SetLimits(0, 1000, 2000, 300, 400, 7, 9);
+    const struct {
+        uint32_t width, height, distortion;
+        bool selected;
+    } probes[] = {
+        {7, 1000, 300, true},  {9, 2000, 400, true},  {8, 999, 350, false},  {8, 2001, 350, false},
+        {8, 1500, 299, false}, {8, 1500, 401, false}, {6, 1500, 350, false}, {10, 1500, 350, false},
+    };
+    for (const auto& p : probes) {
+        uint32_t i = AddPulse(0, pulseCount[0] + 1, p.width, p.height, p.distortion);
+        EXPECT_EQ(IsPulseSelected(0, i), p.selected) << p.width << " " << p.height << " " << p.distortion;
+    }
+    // With the height test off a height outside its limits passes; with the filter off nothing is tested.
+    uint32_t tall = AddPulse(0, 100, 8, 5000, 350);
+    settings.filterEnable[0][0] = 0;
+    EXPECT_TRUE(IsPulseSelected(0, tall));
+    uint32_t wide = AddPulse(0, 101, 50, 1500, 350);
+    EXPECT_FALSE(IsPulseSelected(0, wide));
+    settings.options[0].useAdvancedFilter = 0;
+    EXPECT_TRUE(IsPulseSelected(0, wide));
+}
+
+TEST_F(Selection, RecordsThatAreNotStoredPulsesAreNeverSelected) {
+    settings.channelSelection = 1;
+    SetLimits(0, 0, 4294967295.0, 0, 4294967295.0, 0, 1e9);
+    SetLimits(1, 0, 4294967295.0, 0, 4294967295.0, 0, 1e9);
+    AddPulse(1, 0);
+    AddPulse(1, 5);
+    // A partner still in progress in the other channel (index = its count, its open bit set) is read
+    // in place; without the open bit that slot holds no pulse, however it looks, and the pulse has no
+    // partner for the coincidence and the anticoincidence selections alike.
+    uint32_t open = AddPulse(0, 10, 5, 100, 0, pulseCount[1]);
+    Pulse(1, pulseCount[1]) = PulseRecord{10, 1, 100, 0, open};
+    runState |= RS_PULSE_OPEN_RIGHT;
+    EXPECT_TRUE(IsPulseSelected(0, open));
+    runState &= ~RS_PULSE_OPEN_RIGHT;
+    EXPECT_FALSE(IsPulseSelected(0, open));
+    settings.options[0].useAdvancedFilter = 0;
+    EXPECT_FALSE(IsPulseSelected(0, open));
+    settings.channelSelection = 2;
+    EXPECT_TRUE(IsPulseSelected(0, open));
+    settings.channelSelection = 1;
+    settings.options[0].useAdvancedFilter = 1;
+    // Partners beyond that (a damaged data file) or beyond the store, and indices beyond the store.
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 20, 5, 100, 0, pulseCount[1] + 1)));
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 30, 5, 100, 0, 4000000000u)));
+    EXPECT_FALSE(IsPulseSelected(0, pulseCapacity[0]));
+    EXPECT_FALSE(IsPulseSelected(2, 0));
+}
+
+TEST_F(Selection, DialogOpensOnceAndShowsTheLimitsInDialogUnits) {
+    settings.filterEnable[1][1] = 1;
+    OpenAdvancedFilterDialog();
+    ASSERT_TRUE(IsDialogOpen(D));
+    EXPECT_TRUE(runState & RS_FILTER_DIALOG_OPEN);
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 0, 1)), "200");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 1, 1)), "100");
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 2, 1)), "2083.3333");  // 100 samples at 48000/s
+    EXPECT_FALSE(IsDialogButtonChecked(D, FilterEnableId(1, 0)));
+    EXPECT_TRUE(IsDialogButtonChecked(D, FilterEnableId(1, 1)));
+
+    // The menu command again only brings the open dialog to the front; a reload refills it.
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "typed");
+    OpenAdvancedFilterDialog();
+    EXPECT_EQ(Headless().dialogs[D].raisedCount, 1);
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "typed");
+    EXPECT_FALSE(AdvancedFilterDialogProc(D, DLG_INIT, 0));
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "0");
+
+    // Width limits in µs follow the data's sample rate; without a rate there is no unit to divide by.
+    dataSampleRate = 96000;
+    SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "1041.6667");
+    dataSampleRate = 0;
+    SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "0");
+
+    HeadlessCloseDialog(D);
+    EXPECT_FALSE(IsDialogOpen(D));
+    EXPECT_FALSE(runState & RS_FILTER_DIALOG_OPEN);
+}
+
+TEST_F(Selection, DialogApplyStoresRecordUnitsClampedToTheDialogRangesAndRebuilds) {
+    for (HeadlessWindow& w : Headless().windows) w.created = w.visible = true;
+    AddPulse(0, 100, 5, 10 * 21474836);  // 10 arb.u
+    AddPulse(0, 200, 5, 50 * 21474836);  // 50 arb.u
+    settings.options[0].useAdvancedFilter = 1;
+    OpenAdvancedFilterDialog();
+    HeadlessSetCheck(D, FilterEnableId(0, 0), true);
+    HeadlessSetCheck(D, FilterEnableId(1, 2), true);
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "20");
+    HeadlessTypeText(D, FilterLimitId(0, 0, 1), "300");
+    HeadlessTypeText(D, FilterLimitId(0, 1, 0), "12.5");
+    HeadlessTypeText(D, FilterLimitId(1, 2, 0), "100");
+    HeadlessTypeText(D, FilterLimitId(1, 2, 1), "2000000");
+    int widthInvalidations = Headless().windows[WND_WIDTH].invalidations;
+    HeadlessPressButton(D, IDC_FILTER_APPLY);
+    EXPECT_TRUE(Headless().messages.empty());
+    EXPECT_EQ(settings.filterEnable[0][1], 0);
+    EXPECT_EQ(settings.filterLimits[0][0], 20 * 21474836.47);
+    EXPECT_EQ(settings.filterLimits[0][1], 200 * 21474836.47);
+    EXPECT_EQ(settings.filterLimits[0][2], 12.5 * 42949672.95);
+    EXPECT_DOUBLE_EQ(settings.filterLimits[1][4], 4.8);  // 100 µs at 48000/s
+    EXPECT_DOUBLE_EQ(settings.filterLimits[1][5], 48000.0);
+    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 2, 1)), "1000000");
+    EXPECT_EQ(filteredPulseCount, 1);
+    EXPECT_GT(Headless().windows[WND_WIDTH].invalidations, widthInvalidations);
+
+    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "7x");
+    HeadlessPressButton(D, IDC_FILTER_APPLY);
+    ASSERT_EQ(Headless().messages.size(), 1u);
+    EXPECT_EQ(Headless().messages[0].text, "String not a number,\nconversion can be wrong!");
+    EXPECT_EQ(settings.filterLimits[0][0], 7 * 21474836.47);
+}
+}  // namespace
