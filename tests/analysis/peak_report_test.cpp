@@ -49,9 +49,6 @@ TEST_F(PeakReportTest, DemoRecordingIsCaesium) {
         EXPECT_GT(r.rate.poisson.pValue, 1e-4);
         ASSERT_TRUE(r.interval.valid);
         EXPECT_NEAR(r.interval.rate, r.measuredRate, 0.15 * r.measuredRate);
-        std::printf("channel %d: %zu peaks, 662 keV line at %.2f keV (%.3f %%), FWHM %.1f %%, best %s %.3f\n",
-                    r.channel, r.peaks.size(), line->energy, 100 * (line->energy / 661.657 - 1), line->resolution,
-                    r.nuclides[0].name.c_str(), r.nuclides[0].score);
     }
     std::string text = PeakReportText();
     EXPECT_NE(text.find("Left\t"), std::string::npos);

@@ -53,9 +53,9 @@ TEST(PeakSearch, KnownLinesOnContinuum) {
         {{300, 3000}, {340, 3000}},  // 2.8 expected sigma apart
         {{200, 1000}, {850, 1500}},
     };
-    const unsigned seeds = 40;
+    const unsigned seeds = 20;
     int fits = 0, withinTargets = 0;
-    double worstCentroid = 0.0, worstFwhm = 0.0, pullSquares = 0.0;
+    double pullSquares = 0.0;
     for (const std::vector<Line>& lines : cases) {
         for (unsigned seed = 1; seed <= seeds; ++seed) {
             std::vector<FittedPeak> peaks = SearchPeaks(Spectrum(lines, seed, 0.1), {}, WIDTH, PeakSearchOptions{});
@@ -65,10 +65,7 @@ TEST(PeakSearch, KnownLinesOnContinuum) {
                 const FittedPeak* p = Near(peaks, line.position, sigma);
                 ASSERT_NE(p, nullptr) << "line at " << line.position << " seed " << seed;
                 double centroidError = std::fabs(p->centroid - line.position) / line.position;
-                double fwhmError = std::fabs(p->sigma - sigma) / sigma;
-                worstCentroid = std::max(worstCentroid, centroidError);
-                worstFwhm = std::max(worstFwhm, fwhmError);
-                if (centroidError < 0.005 && fwhmError < 0.10) ++withinTargets;
+                withinTargets += centroidError < 0.005 && std::fabs(p->sigma - sigma) / sigma < 0.10;
                 pullSquares += std::pow((p->centroid - line.position) / p->centroidUncertainty, 2) +
                                std::pow((p->sigma - sigma) / p->sigmaUncertainty, 2) +
                                std::pow((p->netArea - line.area) / p->netAreaUncertainty, 2);
@@ -78,37 +75,24 @@ TEST(PeakSearch, KnownLinesOnContinuum) {
         }
     }
     ASSERT_EQ(fits, static_cast<int>(seeds) * 7);
-    double pullSpread = std::sqrt(pullSquares / (3.0 * fits));
     EXPECT_GE(withinTargets, fits * 95 / 100);
-    EXPECT_GT(pullSpread, 0.8);
-    EXPECT_LT(pullSpread, 1.2);
-    std::printf("within targets %d of %d; worst centroid error %.3f %%, worst FWHM error %.1f %%, pull spread %.2f\n",
-                withinTargets, fits, 100 * worstCentroid, 100 * worstFwhm, pullSpread);
+    EXPECT_NEAR(std::sqrt(pullSquares / (3.0 * fits)), 1.0, 0.2);
 }
 
 // A smooth continuum without lines gives no peak in at least 95 % of the seeds.
 TEST(PeakSearch, NoPeakOnSmoothContinuum) {
     int clean = 0;
-    const int seeds = 200;
-    for (unsigned seed = 1; seed <= seeds; ++seed) {
-        double scale = seed % 2 ? 1.0 : 20.0;
-        if (SearchPeaks(Spectrum({}, 1000 + seed, scale), {}, WIDTH, PeakSearchOptions{}).empty()) ++clean;
-    }
-    std::printf("clean continua: %d of %d\n", clean, seeds);
-    EXPECT_GE(clean, seeds * 95 / 100);
+    for (unsigned seed = 1; seed <= 100; ++seed)
+        clean += SearchPeaks(Spectrum({}, 1000 + seed, seed % 2 ? 1.0 : 20.0), {}, WIDTH, PeakSearchOptions{}).empty();
+    EXPECT_GE(clean, 95);
 }
 
 // A subtracted background leaves its variance: the same net counts with a larger variance give a
 // less significant line, and a weak line drowns.
 TEST(PeakSearch, VarianceOfSubtractedBackground) {
     std::vector<double> counts = Spectrum({{500, 800}}, 7);
-    std::vector<double> net(counts.size()), variance(counts.size());
-    for (size_t i = 0; i < counts.size(); ++i) {
-        double background = 30.0 * Continuum(i + 0.5);  // a large background, subtracted again
-        net[i] = counts[i];
-        variance[i] = counts[i] + background;
-    }
-    std::vector<FittedPeak> plain = SearchPeaks(net, {}, WIDTH, PeakSearchOptions{});
-    ASSERT_NE(Near(plain, 500, 16), nullptr);
-    EXPECT_EQ(Near(SearchPeaks(net, variance, WIDTH, PeakSearchOptions{}), 500, 16), nullptr);
+    std::vector<double> variance(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i) variance[i] = counts[i] + 30.0 * Continuum(i + 0.5);
+    ASSERT_NE(Near(SearchPeaks(counts, {}, WIDTH, PeakSearchOptions{}), 500, 16), nullptr);
+    EXPECT_EQ(Near(SearchPeaks(counts, variance, WIDTH, PeakSearchOptions{}), 500, 16), nullptr);
 }
