@@ -212,9 +212,7 @@ TEST_F(CalibrationDialog, OpensOnceAppliesSortedTablesAndRewritesTheEdits) {
     HeadlessTypeText(IDD_CALIBRATION, IDC_CALIBRATION_UNITS_LEFT, "Charge deposited in the crystal /pC");
     int invalidations = Headless().windows[WND_HEIGHT].invalidations;
     Press(IDC_CALIBRATION_APPLY);
-    EXPECT_TRUE(Headless().messages.empty());
     EXPECT_EQ(settings.calibration[0][14].quantity, 100);
-    EXPECT_EQ(Edit(0, 0, 0), "0");
     EXPECT_EQ(Edit(0, 14, 0), "10");
     EXPECT_EQ(settings.calibrationMode[0], CALIBRATION_FIT_LINEAR);
     EXPECT_NEAR(lineOffset[0], -100.0, 1e-9);

@@ -170,26 +170,20 @@ protected:
         HeightSpectrum::SetUp();
         settings.options[0].gaussianCorrelation = 1;
     }
-    // Bins of (almost exactly) 1 arb.u and the calibration points given.
-    static void UnitBins(std::initializer_list<CalibrationRow> points) {
-        settings.channel[0].heightBinSize = 1.0;
-        QuantizeSettings(false);
-        for (CalibrationRow& row : settings.calibration[0]) row = {0, 0, 0};
-        int r = CALIBRATION_ROWS - static_cast<int>(points.size());
-        for (const CalibrationRow& p : points) settings.calibration[0][r++] = p;
-        ASSERT_TRUE(SetUpCalibration(0));
-    }
-    static const double* Kernel(int bin) { return kernelTable[0] + kernelIndex[0][bin].offset; }
 };
 
 TEST_F(GaussianCorrelation, OneKernelGivesTheKernelAroundASinglePeakBin) {
-    // A width that falls with height gives one kernel (half-width 5) for every bin.
-    UnitBins({{4, 3, 40}, {16, 2, 160}});
+    // Bins of (almost exactly) 1 arb.u; a width that falls with height gives one kernel (half-width 5)
+    // for every bin.
+    settings.channel[0].heightBinSize = 1.0;
+    QuantizeSettings(false);
+    settings.calibration[0][14] = {4, 4, 40};
+    ASSERT_TRUE(SetUpCalibration(0));
     ASSERT_EQ(kernelIndex[0][100].halfWidth, 5);
     AddHeights(0, 1000, HeightOfBin(0, 100));
     BuildHeightSpectrum(false, false);
     const double* g = RawCorrelation();
-    const double* kernel = Kernel(100);
+    const double* kernel = kernelTable[0] + kernelIndex[0][100].offset;
     EXPECT_DOUBLE_EQ(g[100], 2 * 1000 * kernel[0]);  // the centre bin enters twice
     for (int j = 1; j < 5; ++j) {
         EXPECT_DOUBLE_EQ(g[100 + j], 1000 * kernel[j]) << j;
