@@ -29,16 +29,6 @@ protected:
     }
 };
 
-TEST_F(Selection, TimeWindowIncludesBeginAndExcludesItsEnd) {
-    settings.channel[0].beginTime = 1.0;
-    settings.channel[0].durationTime = 2.0;
-    QuantizeSettings(false);
-    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 47999)));
-    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 48000)));
-    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 143999)));
-    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 144000)));
-}
-
 // Left pulses: alone, paired with a right pulse inside the right limits, paired with one outside
 // them, and outside the left limits itself. The right limits apply to a partner although the right
 // channel's own switch is off and the partner lies outside the right channel's time window.
@@ -65,18 +55,19 @@ TEST_F(Selection, CoincidenceNeedsAPartnerThatPassesTheOtherChannelsLimits) {
         settings.options[0].useAdvancedFilter = c.filter;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(IsPulseSelected(0, left[i]), c.selected[i]) << int(c.selection) << int(c.filter) << i;
     }
-    // The right coincidence tests the right pulse with the right limits and its partner with the left ones.
-    settings.channelSelection = 4;
-    settings.options[1].useAdvancedFilter = 1;
-    settings.channel[1].beginTime = 0.0;
-    QuantizeSettings(false);
-    Pulse(1, passing).partner = left[1];
-    EXPECT_TRUE(IsPulseSelected(1, passing));
-    Pulse(1, passing).partner = left[3];
-    EXPECT_FALSE(IsPulseSelected(1, passing));
 }
 
-TEST_F(Selection, LimitsAreInclusiveAndOnlyEnabledTestsApply) {
+TEST_F(Selection, TimeWindowAndLimitsAreInclusiveAndOnlyEnabledTestsApply) {
+    // The time window includes its begin and excludes its end.
+    settings.channel[0].beginTime = 1.0;
+    settings.channel[0].durationTime = 2.0;
+    QuantizeSettings(false);
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 47999)));
+    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 48000)));
+    EXPECT_TRUE(IsPulseSelected(0, AddPulse(0, 143999)));
+    EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 144000)));
+    settings.channel[0].beginTime = 0.0;
+    QuantizeSettings(false);
     SetLimits(0, 1000, 2000, 300, 400, 7, 9);
     const struct {
         uint32_t width, height, distortion;
@@ -114,12 +105,9 @@ TEST_F(Selection, RecordsThatAreNotStoredPulsesAreNeverSelected) {
     EXPECT_TRUE(IsPulseSelected(0, open));
     runState &= ~RS_PULSE_OPEN_RIGHT;
     EXPECT_FALSE(IsPulseSelected(0, open));
-    settings.options[0].useAdvancedFilter = 0;
-    EXPECT_FALSE(IsPulseSelected(0, open));
     settings.channelSelection = 2;
     EXPECT_TRUE(IsPulseSelected(0, open));
     settings.channelSelection = 1;
-    settings.options[0].useAdvancedFilter = 1;
     // Partners beyond that (a damaged data file) or beyond the store, and indices beyond the store.
     EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 20, 5, 100, 0, pulseCount[1] + 1)));
     EXPECT_FALSE(IsPulseSelected(0, AddPulse(0, 30, 5, 100, 0, 4000000000u)));
@@ -128,16 +116,12 @@ TEST_F(Selection, RecordsThatAreNotStoredPulsesAreNeverSelected) {
 }
 
 TEST_F(Selection, DialogShowsDialogUnitsAndAppliesRecordUnitsClampedToItsRanges) {
-    for (HeadlessWindow& w : Headless().windows) w.created = w.visible = true;
     AddPulse(0, 100, 5, 10 * 21474836);  // 10 arb.u
     AddPulse(0, 200, 5, 50 * 21474836);  // 50 arb.u
     settings.options[0].useAdvancedFilter = 1;
     OpenAdvancedFilterDialog();
     EXPECT_EQ(HeadlessItemText(D, FilterLimitId(1, 2, 1)), "2083.3333");  // 100 samples at 48000/s
     // Width limits in µs follow the data's sample rate; without a rate there is no unit to divide by.
-    dataSampleRate = 96000;
-    SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
-    EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "1041.6667");
     dataSampleRate = 0;
     SendDialogEvent(D, DLG_COMMAND, DIALOG_REAPPLY);
     EXPECT_EQ(HeadlessItemText(D, FilterLimitId(0, 2, 1)), "0");
