@@ -1,21 +1,42 @@
-// Fixture of the offscreen Qt tests: the seven plot windows exist and are shown, the recorded host
-// calls start empty, and every dialog a test opened is gone afterwards.
+// Fixture of the offscreen Qt tests: the seven plot windows exist and are shown, the host entry points
+// (defined in recording_host.cpp instead of the program) record every call in order, and every dialog
+// a test opened is gone afterwards.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QThread>
 #include <functional>
+#include <string>
+#include <vector>
 
-#include "platform/qt/qt_platform.h"
 #include "core/ids.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/ui.h"
-#include "tests/qt/recording_host.h"
+
+struct HostCall {
+    enum Kind { PAINT, SIZE, CLOSE, KEY, MOUSE, SCROLL, COMMAND, TIMER, DROP, INPUT_FILLED, OUTPUT_DONE };
+    Kind kind;
+    int window;
+    int a, b, c, d, e;  // key; mouse message, keys, x, y, wheel delta; scroll code, position; size; id
+    bool shiftDown, controlDown;  // IsKeyDown(VK_SHIFT / VK_CONTROL) during the call
+    std::string text;             // dropped path
+};
+
+struct RecordingHost {
+    std::vector<HostCall> calls;
+    std::function<void(int window)> paint;          // runs inside HostPaint; by default it clears
+    std::function<void(const HostCall&)> reaction;  // runs after each call is recorded, when set
+    int Count(HostCall::Kind kind) const;
+    const HostCall* Last(HostCall::Kind kind) const;  // nullptr when there was none
+};
+
+RecordingHost& Host();
+void ResetHost();
+// The window and the first `fields - 1` numbers of the last call of `kind`; empty when there was none.
+std::vector<int> LastCall(HostCall::Kind kind, size_t fields = 2);
 
 class QtTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static bool created = false;
         if (!created) {
@@ -34,18 +55,6 @@ protected:
             if (IsDialogOpen(dialog)) EndDialog(dialog, 0);
         Flush();
         ResetHost();
-    }
-
-    // Runs the event loop until condition holds or milliseconds have passed.
-    static bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition()) {
-            if (clock.elapsed() > milliseconds) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(2);
-        }
-        return true;
     }
 
     // Delivers posted events and deferred deletions.

@@ -1,39 +1,30 @@
-// Entry of the offscreen Qt tests: one QApplication on the offscreen platform for every test.
+// Entry of the offscreen Qt tests: one QApplication on the offscreen platform for every test, with a
+// private runtime folder (Qt warns about a missing or shared one).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "platform/qt/qt_platform.h"
 
 namespace {
 QtMessageHandler previousHandler = nullptr;
 
-// The offscreen platform says so each time it cannot do what a window system would (raise a
-// window, pass on size hints); nothing else is hidden.
+// The offscreen platform says so each time it cannot do what a window system would (raise a window,
+// pass on size hints); nothing else is hidden.
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QStringLiteral("This plugin does not support"))) return;
-    if (previousHandler)
+    if (!message.startsWith(QStringLiteral("This plugin does not support")))
         previousHandler(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // A private runtime folder keeps Qt from warning about a missing or shared one.
-    std::string folder;
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        folder = "/tmp/tik-qt-tests-XXXXXX";
-        if (mkdtemp(folder.data()))
-            setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        else
-            folder.clear();
-    }
+    std::string folder = "/tmp/tik-qt-tests-XXXXXX";
+    if (std::getenv("XDG_RUNTIME_DIR") || !mkdtemp(folder.data())) folder.clear();
+    if (!folder.empty()) setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
     previousHandler = qInstallMessageHandler(FilterMessages);
     ::testing::InitGoogleTest(&argc, argv);
     int result;

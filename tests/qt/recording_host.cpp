@@ -1,37 +1,31 @@
 // Recording implementations of the host entry points, linked into the Qt tests instead of the core.
-#include "tests/qt/recording_host.h"
+#include <algorithm>
 
 #include "platform/canvas.h"
-#include "platform/ui.h"
+#include "tests/qt/qt_fixture.h"
 #include "ui/host_events.h"
 
 namespace {
 RecordingHost host;
 
 void Record(HostCall::Kind kind, int window, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0,
-            std::string text = std::string()) {
-    host.calls.push_back({kind, window, a, b, c, d, e, IsKeyDown(VK_SHIFT), IsKeyDown(VK_CONTROL), std::move(text)});
-    if (host.reaction) {
-        HostCall call = host.calls.back();
-        host.reaction(call);
-    }
+            const char* text = "") {
+    host.calls.push_back({kind, window, a, b, c, d, e, IsKeyDown(VK_SHIFT), IsKeyDown(VK_CONTROL), text});
+    if (host.reaction) host.reaction(HostCall(host.calls.back()));
 }
 }  // namespace
 
 int RecordingHost::Count(HostCall::Kind kind) const {
-    int n = 0;
-    for (const HostCall& call : calls) n += call.kind == kind;
-    return n;
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const HostCall& c) { return c.kind == kind; }));
 }
 
 const HostCall* RecordingHost::Last(HostCall::Kind kind) const {
-    for (auto it = calls.rbegin(); it != calls.rend(); ++it)
-        if (it->kind == kind) return &*it;
-    return nullptr;
+    auto it = std::find_if(calls.rbegin(), calls.rend(), [&](const HostCall& c) { return c.kind == kind; });
+    return it == calls.rend() ? nullptr : &*it;
 }
 
 RecordingHost& Host() { return host; }
-
 void ResetHost() { host = RecordingHost(); }
 
 std::vector<int> LastCall(HostCall::Kind kind, size_t fields) {
@@ -41,23 +35,16 @@ std::vector<int> LastCall(HostCall::Kind kind, size_t fields) {
     all.resize(fields);
     return all;
 }
-
 void HostPaint(int window) {
     Record(HostCall::PAINT, window);
-    if (host.paint)
-        host.paint(window);
-    else
-        CanvasClear();
+    host.paint ? host.paint(window) : CanvasClear();
 }
-
 void HostSize(int window, int width, int height) { Record(HostCall::SIZE, window, width, height); }
 void HostClose(int window) { Record(HostCall::CLOSE, window); }
 void HostKeyDown(int window, int virtualKey) { Record(HostCall::KEY, window, virtualKey); }
-
 void HostMouse(int window, int message, unsigned keys, int x, int y, int wheelDelta) {
     Record(HostCall::MOUSE, window, message, static_cast<int>(keys), x, y, wheelDelta);
 }
-
 void HostHorizontalScroll(int window, int code, int position) { Record(HostCall::SCROLL, window, code, position); }
 void HostCommand(int window, int command) { Record(HostCall::COMMAND, window, command); }
 void HostTimer(int timerId) { Record(HostCall::TIMER, -1, timerId); }
