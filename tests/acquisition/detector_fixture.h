@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "acquisition/audio_interface.h"
@@ -65,9 +64,6 @@ inline std::vector<uint8_t> PackBlock(const std::vector<Signal>& channels, int b
     }
     return bytes;
 }
-
-// Records compare byte for byte.
-inline bool operator==(const PulseRecord& a, const PulseRecord& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 
 class DetectorTest : public TikTest {
 public:
