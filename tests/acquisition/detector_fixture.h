@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "acquisition/audio_interface.h"
@@ -64,6 +65,9 @@ inline std::vector<uint8_t> PackBlock(const std::vector<Signal>& channels, int b
     }
     return bytes;
 }
+
+// Records compare byte for byte.
+inline bool operator==(const PulseRecord& a, const PulseRecord& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 
 class DetectorTest : public TikTest {
 public:

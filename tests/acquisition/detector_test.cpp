@@ -15,7 +15,6 @@ bool StopRequested() {
     return DetectorTest::limitReported;
 }
 
-bool SameRecord(const PulseRecord& a, const PulseRecord& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 }  // namespace
 
 // A sample exactly at the threshold opens a pulse and keeps it open; the first sample below ends it.
@@ -135,7 +134,7 @@ TEST_F(DetectorTest, LimitsStopThePassAtTheirFrameAndHoldUntilContinue) {
     EXPECT_EQ(sampleClock, 555);
     EXPECT_EQ(pulseCount[0], 10u);
     ASSERT_EQ(pulseCount[1], 1u);
-    EXPECT_TRUE(SameRecord(Record(1, 0), rightBefore[0]));
+    EXPECT_TRUE(Record(1, 0) == rightBefore[0]);
     ContinueCapture();
     settings.channel[0].maxPulses = 20;
     settings.channel[1].maxPulses = 1;  // below what the dialog allows, as an old data file may hold

@@ -32,15 +32,7 @@ struct Outcome {
     std::vector<PulseRecord> records[2];
     std::vector<double> ring, snapshot, shape;
 
-    bool operator==(const Outcome& o) const {
-        auto same = [](const std::vector<PulseRecord>& a, const std::vector<PulseRecord>& b) {
-            return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0);
-        };
-        return std::memcmp(count, o.count, sizeof(count)) == 0 && std::memcmp(first, o.first, sizeof(first)) == 0 &&
-               clock == o.clock && openAndLimit == o.openAndLimit && trigger == o.trigger &&
-               same(records[0], o.records[0]) && same(records[1], o.records[1]) && ring == o.ring &&
-               snapshot == o.snapshot && shape == o.shape;
-    }
+    bool operator==(const Outcome&) const = default;
 };
 
 uint32_t Height(double d) { return d <= 0.0 ? 0 : d >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(d); }

@@ -1,5 +1,5 @@
-// Pulse generator: determinism, the byte layout of every format, rate, coincidences and photopeak, the
-// AC-coupled pulse shape, the settings from text and the WAV writer.
+// Pulse generator: determinism, the byte layout of every format, rate and coincidences, the AC-coupled
+// pulse shape, the settings from text and the WAV writer.
 #include "acquisition/pulse_generator.h"
 
 #include <gtest/gtest.h>
@@ -115,9 +115,9 @@ TEST(PulseGenerator, EveryFormatHasTheSameSignalInItsOwnByteLayout) {
     EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xAB; }));
 }
 
-// One statistical look at ten seconds: the configured rate, the coincident share seen in both channels
-// at the same frame, and the photopeak at 662 keV.
-TEST(PulseGenerator, RateCoincidencesAndPhotopeakFollowTheSettings) {
+// One statistical look at ten seconds: the configured rate and the coincident share seen in both
+// channels at the same frame (the demo recording's tests look at the height spectrum).
+TEST(PulseGenerator, RateAndCoincidencesFollowTheSettings) {
     PulseGeneratorParameters p;  // short pulses with little noise: threshold counting sees almost all
     p.riseMicroseconds = 2;
     p.decayMicroseconds = 10;
@@ -140,23 +140,6 @@ TEST(PulseGenerator, RateCoincidencesAndPhotopeakFollowTheSettings) {
         if (r < right.size() && right[r].start <= l.start + 1) together++;
     }
     EXPECT_NEAR(static_cast<double>(together) / static_cast<double>(left.size()), 0.5, 0.06);
-
-    // Heights need the default (slower) pulse shape: a fast pulse's peak falls between samples.
-    PulseGeneratorParameters shaped;
-    shaped.noise = 0.01;
-    WaveFormat mono = Format(1, 32, 96000, 1);
-    std::vector<Found> heights = FindPulses(Values(Generate(shaped, mono, 10 * 96000), mono, 0), 0.005);
-    double peak = GENERATOR_PHOTOPEAK_KEV / shaped.fullScaleKeV;
-    double sigma = shaped.resolution * 0.01 * GENERATOR_PHOTOPEAK_KEV / 2.3548 / shaped.fullScaleKeV;
-    double sum = 0, n = 0;
-    for (const Found& q : heights) {
-        if (std::fabs(q.height - peak) < 3 * sigma) {
-            sum += q.height;
-            n += 1;
-        }
-    }
-    EXPECT_NEAR(n / static_cast<double>(heights.size()), GENERATOR_PHOTOPEAK_SHARE, 0.06);
-    EXPECT_NEAR(sum / n, peak, 0.01 * peak);
 }
 
 TEST(PulseGenerator, APulseRisesDecaysAndUndershootsWithZeroArea) {

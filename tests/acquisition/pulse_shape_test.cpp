@@ -142,7 +142,9 @@ TEST_F(PulseShapeTest, ShapeAcquisitionBacksUpAndClearsOnlyItsChannels) {
     EXPECT_EQ(settings.shapePointUsed[1][4], 0);
 }
 
-TEST_F(PulseShapeTest, DialogShowsTheTemplateTimesAThousandAndOpensOnce) {
+// The dialog shows the template times a thousand and opens once; Reset gives the backup back and keeps
+// it open; Close keeps the template, whatever the edits say.
+TEST_F(PulseShapeTest, DialogShowsResetsAndCloses) {
     settings.shapePointUsed[1][59] = 0;
     OpenShapeDialog();
     EXPECT_TRUE(runState & RS_SHAPE_DIALOG_OPEN);
@@ -150,26 +152,17 @@ TEST_F(PulseShapeTest, DialogShowsTheTemplateTimesAThousandAndOpensOnce) {
     EXPECT_EQ(HeadlessItemText(DLG, Edit(1, 28)), "310.804");
     EXPECT_TRUE(IsDialogButtonChecked(DLG, Check(0, 59)));
     EXPECT_FALSE(IsDialogButtonChecked(DLG, Check(1, 59)));
-
     OpenPulseShapeDialog(NO_OWNER);
     EXPECT_EQ(Headless().dialogs[DLG].raisedCount, 1);
-    settings.pulseShape[0][0] = 0.0012345;
-    RefreshPulseShapeDialog();
-    EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 0)), "1.2345");
-    EXPECT_TRUE(runState & RS_SHAPE_DIALOG_OPEN);
-}
-
-TEST_F(PulseShapeTest, ResetRestoresTheBackupAndKeepsTheDialogOpenWhileCloseKeepsTheTemplate) {
-    BeginShapeAcquisition(SHAPE_CHANNEL_LEFT | SHAPE_CHANNEL_RIGHT);
     settings.pulseShape[0][5] = 0.25;
-    OpenShapeDialog();
+    RefreshPulseShapeDialog();
     EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 5)), "250");
+
     HeadlessPressButton(DLG, IDC_SHAPE_RESET);
     EXPECT_TRUE(IsDialogOpen(DLG));
     EXPECT_EQ(settings.pulseShape[0][5], defaultShape[0][5]);
     EXPECT_EQ(HeadlessItemText(DLG, Edit(0, 5)), "-112.678");
     EXPECT_TRUE(Headless().messages.empty());
-
     HeadlessTypeText(DLG, Edit(0, 5), "777");
     HeadlessCloseDialog(DLG);
     EXPECT_FALSE(IsDialogOpen(DLG));

@@ -202,7 +202,7 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
     EXPECT_EQ(Headless().messages[0].text, "File could not be read:\n" + folder);
     ExpectStoreHolds(kept, {});
 
-    // A damaged file on the command line is reported, and the program starts.
+    // A damaged file (the last of the table) on the command line is reported, and the program starts.
     HeadlessReset();
     ScriptedAudioReset();
     ResetProgramState();

@@ -1,5 +1,5 @@
 // The text exports through their commands: headers and rows byte for byte, regions, coincident
-// pairs, the time series against independently counted spectra, long lines, and a failed write.
+// pairs, the time series against independently counted spectra, long lines and a failed write.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -232,20 +232,17 @@ TEST_F(ExportsTest, LongLinesAreWrittenInPiecesAndAFailedWriteKeepsThePreviousFi
     std::string path = TempPath("long.txt");
     ExportWriter writer;
     ASSERT_TRUE(BeginExport(writer, path.c_str()));
-    std::string expected;
+    std::string before;
     for (int i = 0; i < 30000; ++i) {
-        if (i) ExportTab(writer), expected += "\t";
         ExportNumber(writer, 1234567890.125 + i, 3);
-        expected += std::to_string(1234567890 + i) + ".125";
+        before += std::to_string(1234567890 + i) + ".125";
     }
-    ExportEndLine(writer);
-    ASSERT_GT(expected.size(), static_cast<size_t>(TEXT_BUFFER_SIZE));
+    ASSERT_GT(before.size(), static_cast<size_t>(TEXT_BUFFER_SIZE));
     ASSERT_TRUE(FinishExport(writer));
-    EXPECT_EQ(ReadText(path), expected + "\r\n");
+    EXPECT_EQ(ReadText(path), before);
 
     AddPulse(0, 100, 5, BIN * 3);
     Finish(1.0);
-    std::string before = ReadText(path);
     SetOutputSizeLimit(10);
     RunCommand(IDM_EXPORT_HEIGHT, path);
     ASSERT_FALSE(Headless().messages.empty());

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "core/run_state.h"
@@ -17,7 +15,6 @@
 #include "platform/scripted/scripted_audio.h"
 #include "ui/commands.h"
 #include "ui/program_state.h"
-#include "ui/startup.h"
 
 namespace {
 void Put16(Bytes& out, uint32_t value) {
@@ -224,21 +221,15 @@ ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int
 }
 
 void FilesTest::SetUp() {
-    TikTest::SetUp();
-    setenv("TIK_SETTINGS", TempPath("tik.ini").c_str(), 1);
-    ASSERT_TRUE(StartProgram(nullptr));
+    ProgramTest::SetUp();
+    Start();
 }
 
 void FilesTest::RestartProgram() {
     HeadlessReset();
     ScriptedAudioReset();
     ResetProgramState();
-    ASSERT_TRUE(StartProgram(nullptr));
-}
-
-void FilesTest::TearDown() {
-    unsetenv("TIK_SETTINGS");
-    TikTest::TearDown();
+    Start();
 }
 
 std::string FilesTest::MakeFile(const std::string& name, const Bytes& bytes) {
@@ -259,8 +250,8 @@ int FilesTest::FormatErrors() const {
 }
 
 std::string FilesTest::ReadText(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 int FilesTest::RunCli(const std::string& arguments) {

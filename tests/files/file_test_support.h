@@ -77,10 +77,9 @@ ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int
 constexpr int64_t DEFAULT_THRESHOLD = 21474836;
 
 // A fixture that starts the whole program headless, with its settings file in the test's folder.
-class FilesTest : public TikTest {
+class FilesTest : public ProgramTest {
   protected:
     void SetUp() override;
-    void TearDown() override;
     // Starts the program anew (fresh state and headless side), as a second run would.
     void RestartProgram();
     // Puts bytes into a file of the test folder and returns its path.
