@@ -18,6 +18,8 @@
 #pragma once
 #include <cstdint>
 
+#include "acquisition/detector_vectors.h"
+
 constexpr int SHAPE_HISTORY_LENGTH = 256;
 constexpr int INPUT_RING_LENGTH = 128;
 constexpr int SNAPSHOT_PRE_TRIGGER = 64;
@@ -36,26 +38,23 @@ extern double inputSnapshot[2][INPUT_RING_LENGTH];
 // The snapshot shows, per channel, 128 values from ring position (snapshotTrigger - 64) mod 128 on.
 extern int32_t snapshotTrigger;
 
-// The baselines of a block of the threshold method depend on its samples and a few settings only,
-// so a replay can estimate them on another thread while the detector works on the previous block.
-// RequestBaselines takes the settings (on the detector's thread); EstimateBaselines then reads the
-// block and may run on any thread. The estimate records what it was made from: DetectPulses uses
-// it only when that still matches the pass, and estimates afresh otherwise.
+// The first of the two passes of a block's baseline estimate (the plain sums of each channel's
+// samples) depends on the block's bytes and layout only, so a replay can make it on another thread
+// while the detector works on the previous block. RequestBaselines takes the layout (on the detector's
+// thread); EstimateBaselines then reads the block and may run on any thread. DetectPulses uses the
+// sums only when they were made for the same block and layout, and sums afresh otherwise.
 struct BaselinesAhead {
     const uint8_t* block = nullptr;
     uint32_t byteCount = 0;
-    bool usable = false;  // the layout is one the detector runs and the estimate was made
-    int n = 0, b = 0, firstChannel = 0;
-    bool vectorPath = false;
-    double gain[2] = {1.0, 1.0}, sign[2] = {1.0, 1.0};
-    bool shapeMode[2] = {false, false};
-    double baseline[2] = {0.0, 0.0};  // per channel
+    bool usable = false;  // the layout is one the detector runs and the sums were made
+    int n = 0, b = 0;
+    SlotSums sums{{0, 0}, {0, 0}};
 };
 BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount);
 void EstimateBaselines(BaselinesAhead* ahead);
 
-// Runs the detector over one block of interleaved samples, with the baselines estimated ahead when
-// given. True when this pass reached a limit.
+// Runs the detector over one block of interleaved samples, with the sums made ahead when given. True
+// when this pass reached a limit.
 bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead* ahead = nullptr);
 
 // Sample layout of a replayed file: its channel count and block alignment (bytes per frame).
