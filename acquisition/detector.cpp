@@ -151,7 +151,7 @@ double EstimateBaselineOfWidth(const Pass& pass, int slot, const ChannelPass& p)
 // The baselines of the threshold channels. The vector passes give the same sums: the samples on the
 // baseline side are exactly the words of one word set, and with a whole-number gain small enough that
 // every partial sum stays below 2^53 the sum of the gained samples in any order is exact.
-void EstimateBaselines(Pass& pass, bool vectors) {
+void EstimateBaselines(Pass& pass, bool vectors, const SlotSums* known) {
     int64_t frames = pass.samples / pass.n;
     int64_t used = frames * pass.n;
     WordSets sides{{0, 0}, {0, 0}};
@@ -163,7 +163,9 @@ void EstimateBaselines(Pass& pass, bool vectors) {
         if (p.shapeMode) continue;
         if (vectors && frames > 0 && p.gain == std::floor(p.gain) &&
             static_cast<double>(frames) * p.gain < 4194304.0) {
-            if (!summed) all = SumAllWords(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b);
+            if (!summed) {
+                all = known ? *known : SumAllWords(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b);
+            }
             summed = true;
             BaselineSide side{p.gain, static_cast<double>(all.sum[slot]) * p.gain / static_cast<double>(frames),
                               p.sign};
@@ -477,16 +479,10 @@ bool SetUpPass(Pass& pass, const uint8_t* block, uint32_t byteCount) {
     return true;
 }
 
-// Whether an estimate made ahead was made from this pass's block, layout and settings.
+// Whether sums made ahead were made from this pass's block and layout.
 bool MadeFor(const BaselinesAhead& ahead, const Pass& pass) {
-    if (!ahead.usable || ahead.block != pass.bytes || ahead.byteCount != pass.samples * pass.b || ahead.n != pass.n ||
-        ahead.b != pass.b || ahead.firstChannel != pass.slotChannel[0] || ahead.vectorPath != vectorPath)
-        return false;
-    for (int c = 0; c < 2; ++c) {
-        const ChannelPass& p = pass.channel[c];
-        if (ahead.gain[c] != p.gain || ahead.sign[c] != p.sign || ahead.shapeMode[c] != p.shapeMode) return false;
-    }
-    return true;
+    return ahead.usable && ahead.block == pass.bytes && ahead.byteCount == pass.samples * pass.b &&
+           ahead.n == pass.n && ahead.b == pass.b;
 }
 }  // namespace
 
@@ -498,32 +494,14 @@ BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount) {
     ahead.byteCount = static_cast<uint32_t>(pass.samples * pass.b);
     ahead.n = pass.n;
     ahead.b = pass.b;
-    ahead.firstChannel = pass.slotChannel[0];
-    ahead.vectorPath = vectorPath;
-    for (int c = 0; c < 2; ++c) {
-        ahead.gain[c] = pass.channel[c].gain;
-        ahead.sign[c] = pass.channel[c].sign;
-        ahead.shapeMode[c] = pass.channel[c].shapeMode;
-    }
     return ahead;
 }
 
 void EstimateBaselines(BaselinesAhead* ahead) {
     if (!ahead || ahead->n == 0) return;
-    Pass pass;
-    pass.bytes = ahead->block;
-    pass.n = ahead->n;
-    pass.b = ahead->b;
-    pass.samples = ahead->byteCount / static_cast<uint32_t>(ahead->b);
-    pass.slotChannel[0] = ahead->firstChannel;
-    pass.slotChannel[1] = 1 - ahead->firstChannel;
-    for (int c = 0; c < 2; ++c) {
-        pass.channel[c].gain = ahead->gain[c];
-        pass.channel[c].sign = ahead->sign[c];
-        pass.channel[c].shapeMode = ahead->shapeMode[c];
-    }
-    EstimateBaselines(pass, ahead->vectorPath);
-    for (int c = 0; c < 2; ++c) ahead->baseline[c] = pass.channel[c].baseline;
+    int64_t samples = ahead->byteCount / static_cast<uint32_t>(ahead->b);
+    int64_t used = samples / ahead->n * ahead->n;
+    ahead->sums = SumAllWords(ahead->block, used, ahead->byteCount, ahead->n, ahead->b);
     ahead->usable = true;
 }
 
@@ -536,11 +514,7 @@ bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead
     Pass pass;
     if (!SetUpPass(pass, block, byteCount)) return false;
     int64_t clockAtStart = sampleClock;
-    if (ahead && MadeFor(*ahead, pass)) {
-        for (int c = 0; c < 2; ++c) pass.channel[c].baseline = ahead->baseline[c];
-    } else {
-        EstimateBaselines(pass, vectorPath);
-    }
+    EstimateBaselines(pass, vectorPath, ahead && MadeFor(*ahead, pass) ? &ahead->sums : nullptr);
     PrepareQuietSkips(pass);
     for (int c = 0; c < 2; ++c) ResumeOpenPulse(pass, c);
     if (!pass.limitReached) {
