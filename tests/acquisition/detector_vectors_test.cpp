@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/acquisition/detector_fixture.h"
+#include "tests/support/threshold_model.h"
 #include "ui/program_state.h"
 
 namespace {
@@ -35,99 +36,19 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-uint32_t Height(double d) { return d <= 0.0 ? 0 : d >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(d); }
-
-// The threshold method written plainly: per block and channel the baseline is the mean of the gained
-// samples on the far side of the block's mean from the pulses; a pulse runs while the gained sample
-// (limited to full scale) minus the baseline, times the polarity, stays at or above the threshold. A
-// right sample while both channels have a pulse open links the two. Limits end the capture.
-struct Model {
-    struct Channel {
-        bool open = false;
-        PulseRecord record{};
-        std::vector<PulseRecord> closed;
-    };
-    Channel channel[2];
-    int64_t clock = 0;
-    bool stopped = false;
-
-    static double Gain(int c) { return std::clamp(settings.channel[c].boostGain, 1.0, 100.0); }
-    static double Sign(int c) { return settings.channel[c].minHeight < 0.0 ? -1.0 : 1.0; }
-    static double Threshold(int c) { return static_cast<double>(workingParameters[c][FIELD_MIN_HEIGHT]) * Sign(c); }
-
-    // A block of B-byte samples: each read as the 32-bit word that ends with its last byte.
-    void Block(const std::vector<uint8_t>& bytes, int b, int n, const int slotChannel[2]) {
-        std::vector<int32_t> words(bytes.size() / static_cast<size_t>(b));
-        for (size_t k = 0; k < words.size(); ++k) {
-            uint32_t word = 0;
-            for (int i = 0; i < 4; ++i) {
-                int64_t at = static_cast<int64_t>(k + 1) * b - 4 + i;
-                if (at >= 0) word |= static_cast<uint32_t>(bytes[static_cast<size_t>(at)]) << (8 * i);
-            }
-            words[k] = static_cast<int32_t>(word);
-        }
-        if (stopped) return;
-        double baseline[2] = {0.0, 0.0};
-        size_t frames = words.size() / static_cast<size_t>(n);
-        for (int slot = 0; slot < n; ++slot) {
-            int c = slotChannel[slot];
-            int64_t sum = 0;
-            for (size_t f = 0; f < frames; ++f) sum += words[f * n + slot];
-            double mean = frames ? static_cast<double>(sum) * Gain(c) / static_cast<double>(frames) : 0.0;
-            double below = 0.0;
-            int64_t count = 0;
-            for (size_t f = 0; f < frames; ++f) {
-                double v = words[f * n + slot] * Gain(c);
-                if ((v - mean) * Sign(c) < 0.0) {
-                    below += v;
-                    ++count;
-                }
-            }
-            baseline[c] = count ? below / static_cast<double>(count) : 0.0;
-            stopped = stopped || channel[c].closed.size() >= settings.channel[c].maxPulses;
-        }
-        for (size_t k = 0; k < words.size() && !stopped; ++k) {
-            int c = slotChannel[k % n];
-            if (clock >= workingParameters[c][FIELD_ACQUISITION_TIME]) {
-                stopped = true;
-                break;
-            }
-            double v = std::clamp(words[k] * Gain(c), -2147483648.0, 2147483647.0);
-            double d = (v - baseline[c]) * Sign(c);
-            Channel& p = channel[c];
-            if (!p.open && d >= Threshold(c)) {
-                p.open = true;
-                p.record = {clock, 1, Height(d), 0, 0};
-            } else if (p.open && d < Threshold(c)) {
-                p.open = false;
-                p.closed.push_back(p.record);
-                stopped = p.closed.size() >= settings.channel[c].maxPulses;
-                if (stopped) break;
-            } else if (p.open) {
-                p.record.height = std::max(p.record.height, Height(d));
-                ++p.record.width;
-            }
-            if (c == 1 && channel[0].open && channel[1].open) {
-                channel[0].record.partner = static_cast<uint32_t>(channel[1].closed.size());
-                channel[1].record.partner = static_cast<uint32_t>(channel[0].closed.size());
-            }
-            if (k % n == static_cast<size_t>(n - 1)) ++clock;
-        }
+// The outcome of the detector after the same blocks: the model's records, clock and open and limit bits.
+Outcome Expected(const ThresholdModel& model, Outcome o) {
+    o.clock = model.clock;
+    o.openAndLimit = (o.openAndLimit & RS_ACQUIRING) | (model.stopped ? RS_LIMIT_REACHED : 0u) |
+                     (model.channel[0].open ? RS_PULSE_OPEN_LEFT : 0u) |
+                     (model.channel[1].open ? RS_PULSE_OPEN_RIGHT : 0u);
+    for (int c = 0; c < 2; ++c) {
+        o.count[c] = static_cast<uint32_t>(model.channel[c].closed.size());
+        o.records[c] = model.channel[c].closed;
+        if (model.channel[c].open) o.records[c].push_back(model.channel[c].record);
     }
-
-    // The outcome of the detector after the same blocks: the model's records, clock and open and limit bits.
-    Outcome Expected(Outcome o) const {
-        o.clock = clock;
-        o.openAndLimit = (o.openAndLimit & RS_ACQUIRING) | (stopped ? RS_LIMIT_REACHED : 0u) |
-                         (channel[0].open ? RS_PULSE_OPEN_LEFT : 0u) | (channel[1].open ? RS_PULSE_OPEN_RIGHT : 0u);
-        for (int c = 0; c < 2; ++c) {
-            o.count[c] = static_cast<uint32_t>(channel[c].closed.size());
-            o.records[c] = channel[c].closed;
-            if (channel[c].open) o.records[c].push_back(channel[c].record);
-        }
-        return o;
-    }
-};
+    return o;
+}
 
 // A recording of B-byte samples: mostly quiet stretches with pulses near and far above the threshold,
 // alternating full-scale signs and extremes, then words set exactly to the threshold and its neighbours.
@@ -209,7 +130,7 @@ protected:
         Prepare(test);
         SetDetectorVectorPath(vectors);
         std::vector<Outcome> outcomes;
-        Model model;
+        ThresholdModel model;
         const int slotChannel[2] = {test.replay ? 0 : static_cast<int>(test.liveMono), 1};
         size_t at = 0;
         for (int64_t samples : blocks) {
@@ -230,7 +151,7 @@ protected:
             outcomes.push_back(Observe());
             if (modelled) {
                 model.Block(block, test.bytes, test.channels, slotChannel);
-                modelled->push_back(model.Expected(outcomes.back()));
+                modelled->push_back(Expected(model, outcomes.back()));
             }
             at += length;
         }

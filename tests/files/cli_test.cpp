@@ -102,7 +102,7 @@ class CliTest : public FilesTest {
   protected:
     // Three seconds of stereo at 48000 Hz, some pulses coincident; `varied`: widths and heights of many
     // sizes.
-    std::string MakeRecording(const std::string& name, ReferencePulses* reference, bool varied) {
+    std::string MakeRecording(const std::string& name, std::vector<PulseRecord>* reference, bool varied) {
         std::vector<TestPulse> pulses = RandomPulses(2, 144000, 60, 11);
         for (size_t i = 0; varied && i < pulses.size(); ++i) {
             pulses[i].width = 1 + static_cast<int>(i % 9);
@@ -111,19 +111,23 @@ class CliTest : public FilesTest {
         WavRecipe recipe;
         recipe.sampleRate = 48000;
         recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, pulses));
-        if (reference) *reference = ReferenceThresholdDetect(recipe.samples, 2, 2, DEFAULT_THRESHOLD);
+        if (reference) {
+            ThresholdModel model = ReplayModel(recipe.samples, 2, 2);
+            reference[0] = model.channel[0].closed;
+            reference[1] = model.channel[1].closed;
+        }
         return MakeFile(name, WavBytes(recipe));
     }
 };
 
 TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
-    ReferencePulses reference;
-    MakeRecording("rec.wav", &reference, false);
+    std::vector<PulseRecord> reference[2];
+    MakeRecording("rec.wav", reference, false);
     ASSERT_EQ(RunCli("replay rec.wav --save out.pls --export height=h.txt --summary"), 0) << cliErrors;
     EXPECT_EQ(cliErrors.find("Wrong format"), std::string::npos);
 
     auto file = ReadFileBytes(TempPath("out.pls"));
-    size_t left = reference.channel[0].size(), right = reference.channel[1].size();
+    size_t left = reference[0].size(), right = reference[1].size();
     ASSERT_EQ(file.size(), 7216 + 24 * (left + right));
     uint32_t counts[2], rate;
     std::memcpy(counts, file.data() + 4, 8);
@@ -131,10 +135,10 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     EXPECT_EQ(counts[0], left);
     EXPECT_EQ(counts[1], right);
     EXPECT_EQ(rate, 48000u);
-    EXPECT_EQ(std::memcmp(file.data() + 7216, reference.channel[0].data(), 24 * left), 0);
-    EXPECT_EQ(std::memcmp(file.data() + 7216 + 24 * left, reference.channel[1].data(), 24 * right), 0);
+    EXPECT_EQ(std::memcmp(file.data() + 7216, reference[0].data(), 24 * left), 0);
+    EXPECT_EQ(std::memcmp(file.data() + 7216 + 24 * left, reference[1].data(), 24 * right), 0);
 
-    EXPECT_EQ(ReadText(TempPath("h.txt")), HeightExport(reference.channel[0], 2147484));
+    EXPECT_EQ(ReadText(TempPath("h.txt")), HeightExport(reference[0], 2147484));
     char expected[160];
     std::snprintf(
         expected, sizeof(expected),
@@ -144,7 +148,7 @@ TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
 
     // "load" keeps the settings given on the command line; "open" takes the file's.
     ASSERT_EQ(RunCli("load out.pls --set left.heightBinSize=0.2 --export height=h2.txt"), 0) << cliErrors;
-    EXPECT_EQ(ReadText(TempPath("h2.txt")), HeightExport(reference.channel[0], 4294967));
+    EXPECT_EQ(ReadText(TempPath("h2.txt")), HeightExport(reference[0], 4294967));
     ASSERT_EQ(RunCli("open out.pls --set left.heightBinSize=0.2 --export height=h3.txt"), 0) << cliErrors;
     EXPECT_EQ(ReadText(TempPath("h3.txt")), ReadText(TempPath("h.txt")));
     EXPECT_NE(cliErrors.find("open takes the settings stored in"), std::string::npos);

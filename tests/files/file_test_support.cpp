@@ -149,75 +149,15 @@ std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed) {
     return records;
 }
 
-namespace {
-// The value the detector reads for sample k of a block: the 32-bit word ending with the sample's
-// last byte, bytes before the block taken as 0.
-int64_t WordOf(const uint8_t* block, size_t k, int bytesPerSample) {
-    size_t end = (k + 1) * static_cast<size_t>(bytesPerSample);
-    uint32_t word = 0;
-    for (int i = 0; i < 4; ++i)
-        if (end + static_cast<size_t>(i) >= 4) word |= static_cast<uint32_t>(block[end + i - 4]) << (8 * i);
-    return static_cast<int32_t>(word);
-}
-
-// The block's baseline of one channel: the mean of its samples below the mean of all of them.
-double BlockBaseline(const uint8_t* block, size_t samples, int channels, int slot, int bytesPerSample) {
-    size_t frames = samples / static_cast<size_t>(channels);
-    if (frames == 0) return 0.0;
-    int64_t sum = 0;
-    for (size_t i = 0; i < frames; ++i) sum += WordOf(block, slot + i * channels, bytesPerSample);
-    double mean = static_cast<double>(sum) / static_cast<double>(frames);
-    double below = 0.0;
-    int64_t count = 0;
-    for (size_t i = 0; i < frames; ++i) {
-        double value = static_cast<double>(WordOf(block, slot + i * channels, bytesPerSample));
-        if (value - mean < 0.0) {
-            below += value;
-            ++count;
-        }
+ThresholdModel ReplayModel(const Bytes& samples, int channels, int bytesPerSample) {
+    ThresholdModel model;
+    const int slotChannel[2] = {0, 1};
+    for (size_t at = 0; at < samples.size(); at += REPLAY_BLOCK) {
+        size_t end = std::min<size_t>(at + REPLAY_BLOCK, samples.size());
+        Bytes block(samples.begin() + static_cast<std::ptrdiff_t>(at), samples.begin() + static_cast<std::ptrdiff_t>(end));
+        model.Block(block, bytesPerSample, channels, slotChannel);
     }
-    return count ? below / static_cast<double>(count) : 0.0;
-}
-}  // namespace
-
-ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample,
-                                         int64_t threshold) {
-    ReferencePulses result;
-    bool open[2] = {false, false};
-    PulseRecord current[2] = {};
-    int64_t frame = 0;
-    for (size_t blockStart = 0; blockStart < samples.size(); blockStart += REPLAY_BLOCK) {
-        const uint8_t* block = samples.data() + blockStart;
-        size_t blockBytes = std::min<size_t>(REPLAY_BLOCK, samples.size() - blockStart);
-        size_t count = blockBytes / static_cast<size_t>(bytesPerSample);
-        double baseline[2] = {0.0, 0.0};
-        for (int slot = 0; slot < channels; ++slot)
-            baseline[slot] = BlockBaseline(block, count, channels, slot, bytesPerSample);
-        for (size_t k = 0; k < count; ++k) {
-            int c = channels == 1 ? 0 : static_cast<int>(k % 2);
-            double d = static_cast<double>(WordOf(block, k, bytesPerSample)) - baseline[c];
-            bool above = d >= static_cast<double>(threshold);
-            bool closedNow = false;
-            if (!open[c] && above) {
-                open[c] = true;
-                current[c] = {frame, 1, static_cast<uint32_t>(d), 0, 0};
-            } else if (open[c] && above) {
-                current[c].width += 1;
-                if (d > static_cast<double>(current[c].height)) current[c].height = static_cast<uint32_t>(d);
-            } else if (open[c]) {
-                open[c] = false;
-                closedNow = true;
-                result.channel[c].push_back(current[c]);
-            }
-            if (c == 1 && open[0] && open[1] && !closedNow) {
-                current[0].partner = static_cast<uint32_t>(result.channel[1].size());
-                current[1].partner = static_cast<uint32_t>(result.channel[0].size());
-            }
-            if (channels == 1 || c == 1) ++frame;
-        }
-    }
-    result.frames = frame;
-    return result;
+    return model;
 }
 
 void FilesTest::SetUp() {

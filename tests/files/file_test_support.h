@@ -1,6 +1,6 @@
 // Test material for the file commands: WAV files built byte by byte (also malformed ones), data
-// files of every accepted layout, pulse trains with known pulses, and an independent threshold
-// detector that says which records a replay must produce.
+// files of every accepted layout, pulse trains with known pulses, and the threshold model fed as a
+// replay feeds the detector.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "acquisition/pulse_store.h"
 #include "tests/support/test_support.h"
+#include "tests/support/threshold_model.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -62,19 +63,9 @@ Bytes DataFileBytes(const DataFileRecipe& recipe);
 // Records with increasing times and distinct contents.
 std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed);
 
-// The records that the threshold method must find in a replayed recording of n channels of b-byte
-// samples with a zero baseline: a sample belongs to a pulse while its value (the 32-bit word ending
-// with the sample's last byte, bytes before each replay block taken as 0) is at least `threshold`.
-// Coincident pulses are linked as the detector links them.
-struct ReferencePulses {
-    std::vector<PulseRecord> channel[2];
-    int64_t frames = 0;
-};
-ReferencePulses ReferenceThresholdDetect(const Bytes& samples, int channels, int bytesPerSample,
-                                         int64_t threshold);
-
-// The default "Min height" of 1 arb.u in sample units.
-constexpr int64_t DEFAULT_THRESHOLD = 21474836;
+// The threshold method's model fed with a recording as a replay cuts it into blocks: the records and
+// the clock the replay must give.
+ThresholdModel ReplayModel(const Bytes& samples, int channels, int bytesPerSample);
 
 // A fixture that starts the whole program headless, with its settings file in the test's folder.
 class FilesTest : public ProgramTest {

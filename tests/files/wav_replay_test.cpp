@@ -58,20 +58,19 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
             recipe.samples.push_back(static_cast<uint8_t>(sample & 0xFF));
             recipe.samples.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
         }
-        ReferencePulses reference =
-            ReferenceThresholdDetect(recipe.samples, recipe.channels, width, DEFAULT_THRESHOLD);
-        ASSERT_GE(reference.channel[0].size(), static_cast<size_t>(c.pulses));
+        ThresholdModel reference = ReplayModel(recipe.samples, recipe.channels, width);
+        ASSERT_GE(reference.channel[0].closed.size(), static_cast<size_t>(c.pulses));
         progressSeen.clear();
         Headless().messages.clear();
         RunCommand(IDM_OPEN, MakeFile("case.wav", WavBytes(recipe)));
         EXPECT_TRUE(Headless().messages.empty());
         for (int ch = 0; ch < 2; ++ch) {
-            ASSERT_EQ(pulseCount[ch], reference.channel[ch].size()) << "channel " << ch;
+            ASSERT_EQ(pulseCount[ch], reference.channel[ch].closed.size()) << "channel " << ch;
             for (uint32_t i = 0; i < pulseCount[ch]; ++i)
-                ASSERT_EQ(std::memcmp(&Pulse(ch, i), &reference.channel[ch][i], sizeof(PulseRecord)), 0)
+                ASSERT_EQ(std::memcmp(&Pulse(ch, i), &reference.channel[ch].closed[i], sizeof(PulseRecord)), 0)
                     << "channel " << ch << " pulse " << i;
         }
-        EXPECT_EQ(sampleClock, reference.frames);
+        EXPECT_EQ(sampleClock, reference.clock);
         EXPECT_EQ(dataSampleRate, recipe.sampleRate);
         EXPECT_DOUBLE_EQ(acquisitionSeconds, static_cast<double>(c.frames) / recipe.sampleRate);
         // One sample period of the file becomes the interval bin.
