@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 
 #include "acquisition/pulse_shape.h"
@@ -110,35 +109,6 @@ TEST_F(ShapeMethodTest, NoUsedPointsFindNothingAndHugeCorrelationsGiveTheLargest
     uint32_t highest = 0;
     for (uint32_t i = 0; i < pulseCount[0]; ++i) highest = std::max(highest, Record(0, i).height);
     EXPECT_EQ(highest, 0xFFFFFFFFu);
-}
-
-TEST_F(ShapeMethodTest, AcquiredTemplateFindsPulsesOfItsShape) {
-    settings.options[0].useShapeMethod = 0;
-    BeginShapeAcquisition(SHAPE_CHANNEL_LEFT);
-    runState |= RS_SHAPE_ACQUISITION;
-    Signal training(20000, 0.0);
-    AddNoise(training, PercentOfFullScale(0.2), 31);
-    for (int i = 0; i < 30; ++i) AddDetectorPulse(training, 200.0 + 600.0 * i + 0.29 * i, PercentOfFullScale(20.0 + i));
-    Detect({training}, 4);
-    ASSERT_EQ(pulseCount[0], 30u);
-    runState &= ~RS_SHAPE_ACQUISITION;
-    UpdatePulseShape(0);
-    EXPECT_EQ(shapeFirstUsed[0], 0);
-    EXPECT_EQ(shapeLastUsed[0], 59);
-
-    ClearAcquisition();
-    ContinueCapture();
-    settings.options[0].useShapeMethod = 1;
-    SetChannelField(0, FIELD_MIN_HEIGHT, 5.0);
-    Signal signal(10000, 0.0);
-    AddNoise(signal, PercentOfFullScale(0.2), 32);
-    for (int i = 0; i < 10; ++i) AddDetectorPulse(signal, 300.0 + 900.0 * i + 0.41 * i, PercentOfFullScale(25));
-    Detect({signal}, 4);
-    ASSERT_EQ(pulseCount[0], 10u);
-    for (uint32_t i = 0; i < 10; ++i) {
-        EXPECT_NEAR(Record(0, i).height, PercentOfFullScale(25), PercentOfFullScale(2)) << i;
-        EXPECT_LT(Record(0, i).distortion / 4294967295.0, 0.02) << i;
-    }
 }
 
 class ShapeCollectionTest : public DetectorTest {

@@ -165,7 +165,7 @@ TEST_F(DetectorVectorsTest, VectorPassesPerSamplePassesAndThePlainModelAgree) {
         {4, 1, true, 0, 2.0, 1.0, 0, 1e6, false},     {2, 1, false, 1, -2.0, 1.0, 0, 1e6, false},
         {3, 1, false, 0, 1.0, 3.0, 0, 1e6, false},    {4, 2, false, 0, 1.0, 2.5, 0, 1e6, false},
         {2, 2, true, 0, 1.0, 1.0, 0.3, 1e6, false},   {3, 2, false, 0, -0.5, 1.0, 0, 40, false},
-        {2, 2, false, 0, 1.0, 1.0, 0, 1e6, true},     {4, 2, true, 0, -3.0, 100.0, 0, 1e6, false},
+        {2, 2, false, 0, 1.0, 1.0, 0, 1e6, true},     {4, 2, true, 0, -3.0, 1000.0, 0, 1e6, false},
         {3, 1, false, 0, 1.0, 1.0, 0.25, 1e6, false}, {4, 2, true, 0, -1.0, 1.0, 0.2, 1e6, false},
         {2, 1, true, 0, 1.0, 2.0, 0.1, 1e6, false},
     };
