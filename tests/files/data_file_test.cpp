@@ -52,12 +52,17 @@ class DataFileTest : public FilesTest {
     std::vector<PulseRecord> LeftRecords() const { return {pulseStore, pulseStore + pulseCount[0]}; }
 };
 
-TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
+// Saved, then read by a fresh program: "&Load Data" takes the pulses, capacities and channels only,
+// "&Open" also the settings, comment and windows; saving again gives the same bytes.
+TEST_F(DataFileTest, SaveLoadOpenSaveGivesTheSameBytes) {
     auto left = MakeRecords(5000, 1), right = MakeRecords(3000, 2);
     FillStore(left, right, 987654321);
     dataSampleRate = 22050;  // a replay at a rate outside the table
     std::strcpy(settings.comments, "<2024/01/02 03:04:05 0, 2024/01/02 04:04:05 3600>");
-    settings.channel[0].minHeight = 2.5;
+    settings.channel[0].minHeight = 7.5;
+    settings.channel[0].maxPulses = 6000;
+    settings.inputChannels = 1;
+    ShowPlotWindow(3, true);
     // The finest bin overflows the Gaussian kernel table: the correlation goes off, the file stays readable.
     for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
     QuantizeSettings(true);
@@ -75,9 +80,20 @@ TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
     EXPECT_EQ(header.sampleRate, 22050u);
     EXPECT_EQ(Headless().windows[0].title, "Pulses View vs Time/s   first.pls");
 
-    // A fresh program opens it and writes it again.
     RestartProgram();
     SetFileTransferLimit(777);
+    const double defaultMinHeight = settings.channel[0].minHeight;
+    for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
+    QuantizeSettings(true);
+    RunCommand(IDM_LOAD_DATA, first);
+    EXPECT_EQ(FormatErrors(), 0);
+    ExpectStoreHolds(left, right);
+    EXPECT_EQ(settings.channel[0].minHeight, defaultMinHeight);
+    EXPECT_EQ(settings.channel[0].maxPulses, 6000);
+    EXPECT_EQ(settings.inputChannels, 1u);
+    EXPECT_STREQ(settings.comments, "");
+    EXPECT_FALSE(Headless().windows[3].visible);
+
     RunCommand(IDM_OPEN, first);
     EXPECT_EQ(FormatErrors(), 0);
     ExpectStoreHolds(left, right);
@@ -86,9 +102,12 @@ TEST_F(DataFileTest, WriteOpenWriteGivesTheSameBytes) {
     EXPECT_DOUBLE_EQ(acquisitionSeconds, 987654321 / 22050.0);
     EXPECT_STREQ(settings.comments, "<2024/01/02 03:04:05 0, 2024/01/02 04:04:05 3600>");
     EXPECT_EQ(settings.channel[0].minHeight, minHeight);
-    EXPECT_TRUE(calibrationValid[0]);
-    EXPECT_FALSE(gaussianValid[0]);
+    EXPECT_TRUE(calibrationValid[1]);  // the channel in use: right
+    EXPECT_FALSE(gaussianValid[1]);
     EXPECT_TRUE(runState & RS_DATA_READY);
+    EXPECT_TRUE(Headless().windows[3].visible);
+    EXPECT_EQ(Headless().windows[5].title, "PulseHeight Histogram   first.pls");
+    EXPECT_EQ(Headless().windows[6].title, "Audio Input");
     RunCommand(IDM_SAVE, second);
     EXPECT_EQ(ReadFileBytes(second), firstBytes);
 }
@@ -141,6 +160,10 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
          {}},
         {"version 19: no rate", with([](DataFileRecipe& r) { r.version = 19, r.rateIndex = 3; }), 48000, {}},
         {"version 26: no rate", with([](DataFileRecipe& r) { r.version = 26, r.rateIndex = 3; }), 48000, {}},
+        {"capacities below the counts",
+         with([](DataFileRecipe& r) { r.maxPulses[0] = r.maxPulses[1] = 2; }),
+         44100,
+         {}},
         {"version 0", with([](DataFileRecipe& r) { r.version = 0, r.left = MakeRecords(60, 5); }), 48000, {}},
         {"old Puls",
          with([](DataFileRecipe& r) { r.magic = "Puls", r.left = MakeRecords(200, 3), r.right = {}; }),
@@ -212,55 +235,7 @@ TEST_F(DataFileTest, AcceptedLayoutsAndRefusedFiles) {
     EXPECT_TRUE(runState & RS_READY);
 }
 
-TEST_F(DataFileTest, OpenTakesTheSettingsAndLoadDataOnlyCapacitiesAndChannels) {
-    // A file saved with other settings, window 3 shown and a comment.
-    auto left = MakeRecords(40, 6), right = MakeRecords(30, 7);
-    FillStore(left, right, 100000);
-    settings.channel[0].minHeight = 7.5;
-    settings.channel[0].maxPulses = 5000;
-    QuantizeSettings(false);
-    const double savedMinHeight = settings.channel[0].minHeight;
-    settings.inputChannels = 1;
-    std::strcpy(settings.comments, "run one");
-    ShowPlotWindow(3, true);
-    std::string path = TempPath("run1.pls");
-    RunCommand(IDM_SAVE, path);
-
-    RestartProgram();
-    const double defaultMinHeight = settings.channel[0].minHeight;
-    // A bin too fine for the kernel table of the program's own calibration.
-    for (ChannelSettings& channel : settings.channel) channel.heightBinSize = 0.00001;
-    QuantizeSettings(true);
-    RunCommand(IDM_LOAD_DATA, path);
-    EXPECT_EQ(FormatErrors(), 0);
-    ExpectStoreHolds(left, right);
-    EXPECT_EQ(settings.channel[0].minHeight, defaultMinHeight);
-    EXPECT_EQ(settings.channel[0].maxPulses, 5000);
-    EXPECT_EQ(settings.inputChannels, 1u);
-    EXPECT_STREQ(settings.comments, "");
-    EXPECT_FALSE(Headless().windows[3].visible);
-
-    RunCommand(IDM_OPEN, path);
-    EXPECT_EQ(settings.channel[0].minHeight, savedMinHeight);
-    EXPECT_STREQ(settings.comments, "run one");
-    EXPECT_TRUE(Headless().windows[3].visible);
-    EXPECT_EQ(Headless().windows[5].title, "PulseHeight Histogram   run1.pls");
-    EXPECT_EQ(Headless().windows[6].title, "Audio Input");
-}
-
-TEST_F(DataFileTest, CapacitiesFollowTheCountsAndStayWithinTheStore) {
-    // maxPulses of 10 in the file, but 50 left pulses: the capacities are raised.
-    DataFileRecipe recipe;
-    recipe.left = MakeRecords(50, 9);
-    recipe.maxPulses[0] = recipe.maxPulses[1] = 10;
-    settings.channel[0].maxPulses = settings.channel[1].maxPulses = 10;
-    AllocatePulseStore(true, true);
-    recipe.sampleClock = 480000;
-    RunCommand(IDM_LOAD_DATA, MakeFile("raised.pls", DataFileBytes(recipe)));
-    EXPECT_EQ(FormatErrors(), 0);
-    EXPECT_GE(pulseCapacity[0], 50u);
-    ExpectStoreHolds(recipe.left, {});
-
+TEST_F(DataFileTest, CapacitiesStayWithinTheStore) {
     // An absurd capacity is clamped before allocating; when the store cannot be had, the default
     // store takes over and a file that does not fit it is refused with an empty store.
     SetPulseStoreAllocationLimit(2000000);
