@@ -170,20 +170,6 @@ TEST_F(ExportsTest, RegionExportsFollowABinSizeChangedWhileTheHeightWindowIsHidd
     EXPECT_EQ(Export(IDM_EXPORT_ROI_TIME), "10\t0\r\n");
 }
 
-// The spectrum of each 1 s step counted here, one line per step, bins 0 to `lastBin`.
-std::string ExpectedHeightSeries(const std::vector<PulseRecord>& pulses, int steps, int lastBin) {
-    std::string text;
-    for (int step = 0; step < steps; ++step) {
-        std::vector<int> counts(static_cast<size_t>(lastBin) + 1, 0);
-        for (const PulseRecord& p : pulses)
-            if (p.time >= step * 48000 && p.time < (step + 1) * 48000) counts[p.height / BIN] += 1;
-        for (int b = 0; b <= lastBin; ++b)
-            text += (b ? "\t" : "") + std::to_string(counts[static_cast<size_t>(b)]);
-        text += "\r\n";
-    }
-    return text;
-}
-
 TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
     std::vector<PulseRecord> pulses;
     for (int i = 0; i < 400; ++i)
@@ -194,22 +180,19 @@ TEST_F(ExportsTest, TimeSeriesMatchIndependentlyCountedSpectra) {
     ASSERT_TRUE(AddRoi(0, 3, 6));
     const double begin = settings.channel[0].beginTime, duration = settings.channel[0].durationTime;
 
-    std::string expected = ExpectedHeightSeries(pulses, 4, 22);
+    // The spectrum of each 1 s step, bins 0 to 22, and its region (bins 3 to 6) counted here.
+    std::vector<std::vector<int>> spectra(4, std::vector<int>(23, 0));
+    for (const PulseRecord& p : pulses) spectra[static_cast<size_t>(p.time / 48000)][p.height / BIN] += 1;
+    std::string expected, regions;
+    for (const std::vector<int>& counts : spectra) {
+        for (size_t b = 0; b < counts.size(); ++b) expected += (b ? "\t" : "") + std::to_string(counts[b]);
+        expected += "\r\n";
+        regions += std::to_string(counts[3] + counts[4] + counts[5] + counts[6]) + "\r\n";
+    }
     EXPECT_EQ(Export(IDM_EXPORT_HEIGHT_TIME), expected);
     EXPECT_EQ(settings.channel[0].beginTime, begin);
     EXPECT_EQ(settings.channel[0].durationTime, duration);
     EXPECT_EQ(dataLength[WND_HEIGHT], 22);
-
-    // Region counts per step: bins 3 to 6 of each line.
-    std::string regions;
-    for (int step = 0; step < 4; ++step) {
-        int gross = 0;
-        for (const PulseRecord& p : pulses)
-            if (p.time >= step * 48000 && p.time < (step + 1) * 48000 && p.height / BIN >= 3 &&
-                p.height / BIN <= 6)
-                ++gross;
-        regions += std::to_string(gross) + "\r\n";
-    }
     EXPECT_EQ(Export(IDM_EXPORT_ROI_TIME), regions);
 
     // An analysed window that begins after the acquisition writes no lines.
