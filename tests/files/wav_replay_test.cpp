@@ -39,13 +39,13 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
     };
     const Case cases[] = {
         {"stereo", {}, 88200, 40},
-        {"mono at 96000/s", with([](WavRecipe& r) { r.channels = 1, r.sampleRate = 96000; }), 50000, 25},
-        {"24-bit", with([](WavRecipe& r) { r.bytesPerSample = 3; }), 20000, 10},
-        {"32-bit", with([](WavRecipe& r) { r.bytesPerSample = 4; }), 20000, 10},
-        {"18-byte format chunk", with([](WavRecipe& r) { r.formatChunkSize = 18; }), 20000, 10},
-        {"LIST chunk, data claimed longer",
-         with([](WavRecipe& r) { r.listChunk = true, r.dataSizeDelta = 20; }), 30000, 10},
-        {"two blocks", with([](WavRecipe& r) { r.channels = 1; }), 1500000, 300},
+        {"mono at 96000/s", with([](auto& r) { r.channels = 1, r.sampleRate = 96000; }), 50000, 25},
+        {"24-bit", with([](auto& r) { r.bytesPerSample = 3; }), 20000, 10},
+        {"32-bit", with([](auto& r) { r.bytesPerSample = 4; }), 20000, 10},
+        {"18-byte format chunk", with([](auto& r) { r.formatChunkSize = 18; }), 20000, 10},
+        {"LIST chunk, data claimed longer", with([](auto& r) { r.listChunk = true, r.dataSizeDelta = 20; }),
+         30000, 10},
+        {"two blocks", with([](auto& r) { r.channels = 1; }), 1500000, 300},
     };
     replayProgressHandler = RecordProgress;
     for (const Case& c : cases) {
@@ -67,7 +67,8 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
         for (int ch = 0; ch < 2; ++ch) {
             ASSERT_EQ(pulseCount[ch], reference.channel[ch].closed.size()) << "channel " << ch;
             for (uint32_t i = 0; i < pulseCount[ch]; ++i)
-                ASSERT_EQ(std::memcmp(&Pulse(ch, i), &reference.channel[ch].closed[i], sizeof(PulseRecord)), 0)
+                ASSERT_EQ(std::memcmp(&Pulse(ch, i), &reference.channel[ch].closed[i], sizeof(PulseRecord)),
+                          0)
                     << "channel " << ch << " pulse " << i;
         }
         EXPECT_EQ(sampleClock, reference.clock);
