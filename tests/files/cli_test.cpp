@@ -1,7 +1,6 @@
 // tik-cli as scripts run it: a replay with save, exports and summary checked against an independent
 // detector and independently counted spectra, "load" against "open", background subtraction,
-// "settings show" and "settings set" reproducing records byte for byte, refused inputs in one table,
-// and "shape" against the menu command.
+// "settings show" and "settings set" reproducing records byte for byte, and refused inputs in one table.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,12 +16,6 @@
 #include "ui/commands.h"
 
 namespace {
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // The lines as shell words.
 std::string Quoted(const std::vector<std::string>& lines) {
@@ -55,17 +48,11 @@ const std::vector<std::string> CHANGES = {
 
 class CliTest : public FilesTest {
   protected:
-    // Three seconds of stereo at 48000 Hz, some pulses coincident; `varied`: widths and heights of many
-    // sizes.
-    std::string MakeRecording(const std::string& name, std::vector<PulseRecord>* reference, bool varied) {
-        std::vector<TestPulse> pulses = RandomPulses(2, 144000, 60, 11);
-        for (size_t i = 0; varied && i < pulses.size(); ++i) {
-            pulses[i].width = 1 + static_cast<int>(i % 9);
-            pulses[i].amplitude = static_cast<int16_t>(4000 + 131 * (i % 128));
-        }
+    // Three seconds of stereo at 48000 Hz, some pulses coincident.
+    std::string MakeRecording(const std::string& name, std::vector<PulseRecord>* reference) {
         WavRecipe recipe;
         recipe.sampleRate = 48000;
-        recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, pulses));
+        recipe.samples = SamplesAsBytes(PulseTrain(2, 144000, RandomPulses(2, 144000, 60, 11)));
         if (reference) {
             ThresholdModel model = ReplayModel(recipe.samples, 2, 2);
             reference[0] = model.channel[0].closed;
@@ -77,7 +64,7 @@ class CliTest : public FilesTest {
 
 TEST_F(CliTest, ReplaySavesExportsAndSummarisesTheReferencePulses) {
     std::vector<PulseRecord> reference[2];
-    MakeRecording("rec.wav", reference, false);
+    MakeRecording("rec.wav", reference);
     ASSERT_EQ(RunCli("replay rec.wav --save out.pls --export height=h.txt --summary"), 0) << cliErrors;
     EXPECT_EQ(cliErrors.find("Wrong format"), std::string::npos);
 
@@ -151,7 +138,7 @@ TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
     ASSERT_EQ(RunCli("defaults d.ini"), 0);
     const std::vector<unsigned char> original = ReadFileBytes(TempPath("d.ini"));
     MakeFile("corrupt.pls", Bytes(9000, 'P'));
-    MakeRecording("rec.wav", nullptr, false);
+    MakeRecording("rec.wav", nullptr);
     struct Case {
         const char* arguments;
         int status;
@@ -190,19 +177,4 @@ TEST_F(CliTest, RefusedInputsFailWithTheirStatusAndLeaveTheFiles) {
     EXPECT_EQ(cliOutput.rfind("usage:", 0), 0u) << cliOutput;
 }
 
-TEST_F(CliTest, ShapeFromASoundFileIsTheTemplateOfTheMenuCommand) {
-    RunCommand(IDM_OBTAIN_SHAPE, MakeRecording("pulses.wav", nullptr, true));
-    ASSERT_EQ(FormatErrors(), 0);
-    ASSERT_EQ(RunCli("shape pulses.wav --save-settings shape.ini"), 0) << cliErrors;
-    std::vector<unsigned char> file = ReadFileBytes(TempPath("shape.ini"));
-    ASSERT_EQ(file.size(), SETTINGS_RECORD_SIZE);
-    SettingsRecord saved;
-    std::memcpy(&saved, file.data(), sizeof(saved));
-    EXPECT_EQ(std::memcmp(saved.pulseShape, settings.pulseShape, sizeof(settings.pulseShape)), 0);
-    EXPECT_EQ(std::memcmp(saved.shapePointUsed, settings.shapePointUsed, sizeof(settings.shapePointUsed)), 0);
-    EXPECT_EQ(cliOutput.rfind("left.pulseShape=", 0), 0u) << cliOutput;
-    // The saved template drives the shape method of a later replay.
-    EXPECT_EQ(RunCli("replay pulses.wav --settings shape.ini --set left.useShapeMethod=1 --summary"), 0)
-        << cliErrors;
-}
 }  // namespace

@@ -31,13 +31,6 @@ constexpr uint32_t PULSES_PER_BUFFER = 24;
 
 class DataFileTest : public FilesTest {
   protected:
-    void ExpectStoreHolds(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right) {
-        ASSERT_EQ(pulseCount[0], left.size());
-        ASSERT_EQ(pulseCount[1], right.size());
-        for (uint32_t i = 0; i < left.size(); ++i) ASSERT_EQ(std::memcmp(&Pulse(0, i), &left[i], 24), 0) << i;
-        for (uint32_t i = 0; i < right.size(); ++i)
-            ASSERT_EQ(std::memcmp(&Pulse(1, i), &right[i], 24), 0) << i;
-    }
     // Half a second of 16-bit mono at 48000 Hz: 24 rectangular pulses of 40 % full scale at frames
     // 100, 1100, ...
     void Deliver(int buffers) {

@@ -23,15 +23,6 @@
 namespace {
 constexpr uint32_t BIN = 2147484;  // the default height bin of 0.1 arb.u in sample units
 
-// The lines of a CR LF text (without their ends).
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 // A number with fixed decimals, trailing zeros and a bare point removed (printf's rounding).
 std::string Trimmed(double value, int decimals) {
     char text[64];

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <sstream>
 
 #include "core/run_state.h"
 #include "core/settings.h"
@@ -17,14 +18,9 @@
 #include "ui/program_state.h"
 
 namespace {
-void Put16(Bytes& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(Bytes& out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
+// A little-endian number of `size` bytes.
+void Put(Bytes& out, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 void PutText(Bytes& out, const char* text) {
@@ -71,7 +67,7 @@ std::vector<TestPulse> RandomPulses(int channels, int64_t frames, int perChannel
 Bytes SamplesAsBytes(const std::vector<int16_t>& samples) {
     Bytes out;
     out.reserve(samples.size() * 2);
-    for (int16_t s : samples) Put16(out, static_cast<uint16_t>(s));
+    for (int16_t s : samples) Put(out, static_cast<uint16_t>(s), 2);
     return out;
 }
 
@@ -80,31 +76,31 @@ Bytes WavBytes(const WavRecipe& recipe) {
                                             : static_cast<uint16_t>(recipe.channels * recipe.bytesPerSample);
     Bytes format;
     PutText(format, "fmt ");
-    Put32(format, recipe.formatChunkSize);
-    Put16(format, recipe.formatTag);
-    Put16(format, recipe.channels);
-    Put32(format, recipe.sampleRate);
-    Put32(format, recipe.sampleRate * blockAlign);
-    Put16(format, blockAlign);
-    Put16(format, static_cast<uint32_t>(recipe.bytesPerSample * 8));
+    Put(format, recipe.formatChunkSize, 4);
+    Put(format, recipe.formatTag, 2);
+    Put(format, recipe.channels, 2);
+    Put(format, recipe.sampleRate, 4);
+    Put(format, recipe.sampleRate * blockAlign, 4);
+    Put(format, blockAlign, 2);
+    Put(format, static_cast<uint32_t>(recipe.bytesPerSample * 8), 2);
     for (uint32_t i = 16; i < recipe.formatChunkSize; ++i) format.push_back(0);
     Bytes list;
     if (recipe.listChunk) {
         PutText(list, "LIST");
-        Put32(list, 13);
+        Put(list, 13, 4);
         PutText(list, "INFOISFT");
-        Put32(list, 1);
+        Put(list, 1, 4);
         list.push_back('x');  // odd size: no pad byte follows
     }
     Bytes data;
     PutText(data, "data");
-    Put32(data, static_cast<uint32_t>(static_cast<int64_t>(recipe.samples.size()) + recipe.dataSizeDelta));
+    Put(data, static_cast<uint32_t>(static_cast<int64_t>(recipe.samples.size()) + recipe.dataSizeDelta), 4);
     data.insert(data.end(), recipe.samples.begin(), recipe.samples.end());
 
     Bytes out;
     PutText(out, "RIFF");
     size_t body = 4 + format.size() + list.size() + data.size();
-    Put32(out, static_cast<uint32_t>(static_cast<int64_t>(body) + recipe.riffSizeDelta));
+    Put(out, static_cast<uint32_t>(static_cast<int64_t>(body) + recipe.riffSizeDelta), 4);
     PutText(out, "WAVE");
     const Bytes* order[3] = {&format, &list, &data};
     if (recipe.dataBeforeFormat) std::swap(order[0], order[2]);
@@ -149,12 +145,32 @@ std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed) {
     return records;
 }
 
+void ExpectStoreHolds(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right) {
+    for (int c = 0; c < 2; ++c) {
+        const std::vector<PulseRecord>& records = c ? right : left;
+        ASSERT_EQ(pulseCount[c], records.size()) << "channel " << c;
+        for (uint32_t i = 0; i < records.size(); ++i)
+            ASSERT_EQ(std::memcmp(&Pulse(c, i), &records[i], sizeof(PulseRecord)), 0) << c << " " << i;
+    }
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 ThresholdModel ReplayModel(const Bytes& samples, int channels, int bytesPerSample) {
     ThresholdModel model;
     const int slotChannel[2] = {0, 1};
     for (size_t at = 0; at < samples.size(); at += REPLAY_BLOCK) {
         size_t end = std::min<size_t>(at + REPLAY_BLOCK, samples.size());
-        Bytes block(samples.begin() + static_cast<std::ptrdiff_t>(at), samples.begin() + static_cast<std::ptrdiff_t>(end));
+        Bytes block(samples.begin() + static_cast<std::ptrdiff_t>(at),
+                    samples.begin() + static_cast<std::ptrdiff_t>(end));
         model.Block(block, bytesPerSample, channels, slotChannel);
     }
     return model;

@@ -63,6 +63,12 @@ Bytes DataFileBytes(const DataFileRecipe& recipe);
 // Records with increasing times and distinct contents.
 std::vector<PulseRecord> MakeRecords(uint32_t count, uint32_t seed);
 
+// The store holds exactly these records of the left and the right channel.
+void ExpectStoreHolds(const std::vector<PulseRecord>& left, const std::vector<PulseRecord>& right);
+
+// The lines of a text, without their LF or CR LF ends.
+std::vector<std::string> Lines(const std::string& text);
+
 // The threshold method's model fed with a recording as a replay cuts it into blocks: the records and
 // the clock the replay must give.
 ThresholdModel ReplayModel(const Bytes& samples, int channels, int bytesPerSample);

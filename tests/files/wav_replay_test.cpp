@@ -1,5 +1,6 @@
 // WAV replay through the open path: recordings of every accepted layout against the reference
-// detector, refused formats, the block size, replays that reach a limit and the pulse-shape variant.
+// detector, refused formats, the block size, replays that reach a limit and the pulse shape from a file
+// (also through tik-cli).
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -64,13 +65,7 @@ TEST_F(WavReplayTest, RecordingsGiveTheReferencePulses) {
         Headless().messages.clear();
         RunCommand(IDM_OPEN, MakeFile("case.wav", WavBytes(recipe)));
         EXPECT_TRUE(Headless().messages.empty());
-        for (int ch = 0; ch < 2; ++ch) {
-            ASSERT_EQ(pulseCount[ch], reference.channel[ch].closed.size()) << "channel " << ch;
-            for (uint32_t i = 0; i < pulseCount[ch]; ++i)
-                ASSERT_EQ(std::memcmp(&Pulse(ch, i), &reference.channel[ch].closed[i], sizeof(PulseRecord)),
-                          0)
-                    << "channel " << ch << " pulse " << i;
-        }
+        ExpectStoreHolds(reference.channel[0].closed, reference.channel[1].closed);
         EXPECT_EQ(sampleClock, reference.clock);
         EXPECT_EQ(dataSampleRate, recipe.sampleRate);
         EXPECT_DOUBLE_EQ(acquisitionSeconds, static_cast<double>(c.frames) / recipe.sampleRate);
@@ -131,7 +126,7 @@ TEST_F(WavReplayTest, AReplayThatReachesALimitNeverWritesOverAnEarlierCapture) {
     EXPECT_TRUE(runState & RS_DATA_READY);
 }
 
-TEST_F(WavReplayTest, PulseShapeFromAMonoFileRebuildsOnlyTheLeftTemplate) {
+TEST_F(WavReplayTest, PulseShapeFromAMonoFileRebuildsOnlyTheLeftTemplateAsTheBatchToolDoes) {
     // Twenty equal pulses early in the block (where shapes are collected): rise over 5 frames,
     // fall over 25, 40 % of full scale.
     std::vector<int16_t> samples(44100, 0);
@@ -154,5 +149,17 @@ TEST_F(WavReplayTest, PulseShapeFromAMonoFileRebuildsOnlyTheLeftTemplate) {
     EXPECT_TRUE(IsDialogOpen(IDD_PULSE_SHAPE));
     // The backup holds the templates from before the command.
     EXPECT_EQ(std::vector<double>(pulseShapeBackup[1], pulseShapeBackup[1] + SHAPE_POINTS), right);
+
+    // tik-cli's "shape" saves the same templates, and they drive the shape method of a later replay.
+    ASSERT_EQ(RunCli("shape shape.wav --save-settings shape.ini"), 0) << cliErrors;
+    std::vector<unsigned char> file = ReadFileBytes(TempPath("shape.ini"));
+    ASSERT_EQ(file.size(), SETTINGS_RECORD_SIZE);
+    SettingsRecord saved;
+    std::memcpy(&saved, file.data(), sizeof(saved));
+    EXPECT_EQ(std::memcmp(saved.pulseShape, settings.pulseShape, sizeof(settings.pulseShape)), 0);
+    EXPECT_EQ(std::memcmp(saved.shapePointUsed, settings.shapePointUsed, sizeof(settings.shapePointUsed)), 0);
+    EXPECT_EQ(cliOutput.rfind("left.pulseShape=", 0), 0u) << cliOutput;
+    EXPECT_EQ(RunCli("replay shape.wav --settings shape.ini --set left.useShapeMethod=1 --summary"), 0)
+        << cliErrors;
 }
 }  // namespace
