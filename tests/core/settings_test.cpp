@@ -176,17 +176,6 @@ TEST_F(SettingsFileTest, OutOfRangeCodesInALoadedFileFallBackToDefaults) {
     EXPECT_EQ(std::strlen(settings.quantityUnits[0]), 30u);
 }
 
-TEST_F(QuantizeSettingsTest, RateChangeSnapsTimesToTheNewSampleGrid) {
-    dataSampleRate = 96000;
-    settings.channel[0].acquisitionTime = 10.0000031;
-    QuantizeSettings(true);
-    EXPECT_DOUBLE_EQ(settings.channel[1].widthBinSize, 1e6 / 96000);
-    double frames = settings.channel[0].acquisitionTime * 96000;
-    EXPECT_DOUBLE_EQ(frames, std::round(frames));
-    EXPECT_EQ(workingParameters[0][FIELD_ACQUISITION_TIME], 960000);
-    EXPECT_EQ(workingParameters[0][FIELD_TIME_STEP], 96000);
-}
-
 TEST_F(QuantizeSettingsTest, MinimumHeightRoundsHalfAwayFromZero) {
     const double step = 1.0 / 21474836.47;
     settings.channel[0].minHeight = -0.00000003;
@@ -205,7 +194,10 @@ TEST_F(QuantizeSettingsTest, MinimumHeightRoundsHalfAwayFromZero) {
     EXPECT_EQ(workingParameters[1][FIELD_MIN_HEIGHT], 2147483647);
 }
 
-TEST_F(QuantizeSettingsTest, NonFiniteHugeAndFractionalValuesAreClamped) {
+// A new sample rate snaps the times to its grid; non-finite, huge and fractional values are clamped.
+TEST_F(QuantizeSettingsTest, RateChangeSnapsTimesAndOddValuesAreClamped) {
+    dataSampleRate = 96000;
+    settings.channel[1].acquisitionTime = 10.0000031;
     settings.channel[0].maxPulses = 12.5;
     settings.channel[1].maxPulses = 5;
     settings.channel[0].boostGain = std::nan("");
@@ -214,9 +206,14 @@ TEST_F(QuantizeSettingsTest, NonFiniteHugeAndFractionalValuesAreClamped) {
     settings.channel[1].timeStep = std::numeric_limits<double>::infinity();
     settings.channel[1].minHeight = std::nan("");
     QuantizeSettings(true);
+    EXPECT_DOUBLE_EQ(settings.channel[1].widthBinSize, 1e6 / 96000);
+    double frames = settings.channel[1].acquisitionTime * 96000;
+    EXPECT_DOUBLE_EQ(frames, std::round(frames));
+    EXPECT_EQ(workingParameters[1][FIELD_ACQUISITION_TIME], 960000);
+    EXPECT_EQ(workingParameters[0][FIELD_TIME_STEP], 96000);
     EXPECT_EQ(settings.channel[0].boostGain, 1.0);
     EXPECT_DOUBLE_EQ(settings.channel[0].acquisitionTime, 3155692600.0);
-    EXPECT_EQ(workingParameters[0][FIELD_ACQUISITION_TIME], 3155692600LL * 48000);
+    EXPECT_EQ(workingParameters[0][FIELD_ACQUISITION_TIME], 3155692600LL * 96000);
     EXPECT_EQ(workingParameters[0][FIELD_HEIGHT_BIN_SIZE], 215);  // the minimum, on its grid
     EXPECT_EQ(settings.channel[1].timeStep, 86400.0);
     EXPECT_NEAR(settings.channel[1].minHeight, -100.0, 1e-7);
