@@ -458,8 +458,8 @@ void RunSamplesOfWidth(Pass& pass) {
 }  // namespace
 
 namespace {
-// The block's layout and the channels' settings; false when the layout is not one the detector runs.
-bool SetUpPass(Pass& pass, const uint8_t* block, uint32_t byteCount) {
+// The block's layout; false when the layout is not one the detector runs.
+bool SetUpLayout(Pass& pass, const uint8_t* block, uint32_t byteCount) {
     int first = 0;
     if (runState & RS_FILE_REPLAY) {
         pass.n = replayChannels;
@@ -474,8 +474,6 @@ bool SetUpPass(Pass& pass, const uint8_t* block, uint32_t byteCount) {
     pass.samples = byteCount / static_cast<uint32_t>(pass.b);
     pass.slotChannel[0] = first;
     pass.slotChannel[1] = 1 - first;
-    pass.clock = sampleClock;
-    for (int slot = 0; slot < pass.n; ++slot) SetUpChannel(pass, slot);
     return true;
 }
 
@@ -489,7 +487,7 @@ bool MadeFor(const BaselinesAhead& ahead, const Pass& pass) {
 BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount) {
     BaselinesAhead ahead;
     Pass pass;
-    if (!SetUpPass(pass, block, byteCount)) return ahead;
+    if (!SetUpLayout(pass, block, byteCount)) return ahead;
     ahead.block = block;
     ahead.byteCount = static_cast<uint32_t>(pass.samples * pass.b);
     ahead.n = pass.n;
@@ -512,7 +510,9 @@ bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead
     bufferFirstPulse[1] = pulseCount[1];
 
     Pass pass;
-    if (!SetUpPass(pass, block, byteCount)) return false;
+    if (!SetUpLayout(pass, block, byteCount)) return false;
+    pass.clock = sampleClock;
+    for (int slot = 0; slot < pass.n; ++slot) SetUpChannel(pass, slot);
     int64_t clockAtStart = sampleClock;
     EstimateBaselines(pass, vectorPath, ahead && MadeFor(*ahead, pass) ? &ahead->sums : nullptr);
     PrepareQuietSkips(pass);

@@ -99,7 +99,8 @@ void FillRawSpectrum(int channel, int32_t last) {
         }
     }
     int64_t& extent = rawExtent[SERIES_HEIGHT];
-    if (extent > last + 1) std::memset(raw + last + 1, 0, sizeof(double) * static_cast<size_t>(extent - last - 1));
+    if (extent > last + 1)
+        std::memset(raw + last + 1, 0, sizeof(double) * static_cast<size_t>(extent - last - 1));
     extent = last + 1;
 }
 
@@ -243,5 +244,4 @@ void ResetHeightSpectrumState() {
     std::memset(heightCounts, 0, sizeof(heightCounts));
     std::memset(backgroundSpectrum, 0, sizeof(backgroundSpectrum));
     backgroundSource = {};
-    rawExtent[SERIES_HEIGHT] = HISTOGRAM_LENGTH;  // unknown: a later clear covers the whole series
 }

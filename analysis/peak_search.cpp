@@ -43,7 +43,8 @@ struct Cumulative {
 // One past the last bin where the counts or their variance differ from zero.
 size_t NonZeroExtent(const std::vector<double>& counts, const std::vector<double>& variance) {
     size_t extent = counts.size();
-    while (extent > 0 && counts[extent - 1] == 0.0 && (variance.empty() || variance[extent - 1] == 0.0)) --extent;
+    while (extent > 0 && counts[extent - 1] == 0.0 && (variance.empty() || variance[extent - 1] == 0.0))
+        --extent;
     return extent;
 }
 
@@ -125,8 +126,9 @@ std::vector<Candidate> FindCandidates(const std::vector<double>& counts, const s
     Cumulative var(varianceValues, extent);
     // With no negative variance the cumulative variance never falls, so a span without variance
     // has none in any of its segments.
-    bool monotonic = std::all_of(varianceValues.begin(), varianceValues.begin() + static_cast<std::ptrdiff_t>(extent),
-                                 [](double v) { return v >= 0.0; });
+    bool monotonic =
+        std::all_of(varianceValues.begin(), varianceValues.begin() + static_cast<std::ptrdiff_t>(extent),
+                    [](double v) { return v >= 0.0; });
     static const FilterWeights filter;
     // Filter response over its noise at bin k.
     auto zAt = [&](size_t k) {
@@ -154,7 +156,8 @@ std::vector<Candidate> FindCandidates(const std::vector<double>& counts, const s
     double before = zAt(first), here = first + 1 < end ? zAt(first + 1) : 0.0;
     for (size_t k = first + 1; k + 1 < end; ++k) {
         double after = zAt(k + 1);
-        if (here >= threshold && here >= before && here > after) found.push_back({static_cast<double>(k) + 0.5, here});
+        if (here >= threshold && here >= before && here > after)
+            found.push_back({static_cast<double>(k) + 0.5, here});
         before = here;
         here = after;
     }

@@ -36,8 +36,8 @@ uint8_t* ReplayBuffer(int i) {
     return buffers[i] ? buffers[i] : i == 0 ? fallbackBuffer : nullptr;
 }
 
-// Starts reading the next block on another thread, which also estimates its baselines; an invalid
-// future when no thread could be started (the caller then reads in turn).
+// Starts reading the next block on another thread, which also makes the block's plain sums for the
+// baseline estimate; an invalid future when no thread could be started (the caller then reads in turn).
 std::future<uint64_t> ReadAhead(InputFile& file, uint8_t* buffer, uint64_t wanted, BaselinesAhead* ahead) {
     if (!buffer) return {};
     *ahead = RequestBaselines(buffer, static_cast<uint32_t>(wanted));
@@ -119,7 +119,7 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
     uint64_t remaining = layout.dataSize;
     uint64_t done = 0;
     int current = 0;
-    // Baselines of the block in each buffer, when estimated while the previous block was detected.
+    // The plain sums of the block in each buffer, when made while the previous block was detected.
     BaselinesAhead ahead[2];
     uint64_t wanted = remaining < REPLAY_BLOCK_SIZE ? remaining : REPLAY_BLOCK_SIZE;
     uint64_t got = wanted > 0 ? ReadInputFile(file, ReplayBuffer(current), wanted) : 0;
@@ -131,7 +131,8 @@ bool ReplayBlocks(InputFile& file, const WavLayout& layout) {
         if (got == wanted && nextWanted > 0)
             next = ReadAhead(file, ReplayBuffer(1 - current), nextWanted, &ahead[1 - current]);
         // A pass that reaches a limit is followed by Stop once it has returned; the loop then ends.
-        bool limit = got > 0 && DetectPulses(ReplayBuffer(current), static_cast<uint32_t>(got), &ahead[current]);
+        bool limit =
+            got > 0 && DetectPulses(ReplayBuffer(current), static_cast<uint32_t>(got), &ahead[current]);
         if (limit) SendCommand(WND_PULSES, IDM_STOP);
         done += got;
         remaining -= wanted;

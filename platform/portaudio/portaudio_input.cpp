@@ -219,8 +219,9 @@ bool AudioOpenInput(int device, const WaveFormat& wanted) {
     }
     PaStreamParameters parameters;
     if (!PlanStream(PortAudioInputDevice(device), true, format, &plan, &parameters)) return false;
-    if (PortAudio().OpenStream(&stream, &parameters, nullptr, format.samplesPerSecond, paFramesPerBufferUnspecified,
-                      paClipOff | paDitherOff, nullptr, nullptr) != paNoError) {
+    if (PortAudio().OpenStream(&stream, &parameters, nullptr, format.samplesPerSecond,
+                               paFramesPerBufferUnspecified, paClipOff | paDitherOff, nullptr,
+                               nullptr) != paNoError) {
         stream = nullptr;
         return false;
     }
@@ -251,7 +252,8 @@ void AudioQueueInputBuffer(int index, uint8_t* data, uint32_t length) {
 void AudioStartInput() {
     if (!inputOpen || reader.joinable()) return;
     if (stream) {
-        PortAudio().StartStream(stream);  // a stream that fails to start delivers nothing; the watchdog handles it
+        // A stream that fails to start delivers nothing; the watchdog handles it.
+        PortAudio().StartStream(stream);
         streamStart = PortAudio().GetStreamTime(stream);
     }
     framesRead = 0;

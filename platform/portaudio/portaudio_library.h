@@ -12,9 +12,9 @@ struct PortAudioApi {
     const PaHostApiInfo* (*GetHostApiInfo)(PaHostApiIndex hostApi);
     PaError (*IsFormatSupported)(const PaStreamParameters* input, const PaStreamParameters* output,
                                  double sampleRate);
-    PaError (*OpenStream)(PaStream** stream, const PaStreamParameters* input, const PaStreamParameters* output,
-                          double sampleRate, unsigned long framesPerBuffer, PaStreamFlags flags,
-                          PaStreamCallback* callback, void* userData);
+    PaError (*OpenStream)(PaStream** stream, const PaStreamParameters* input,
+                          const PaStreamParameters* output, double sampleRate, unsigned long framesPerBuffer,
+                          PaStreamFlags flags, PaStreamCallback* callback, void* userData);
     PaError (*StartStream)(PaStream* stream);
     PaError (*AbortStream)(PaStream* stream);
     PaError (*CloseStream)(PaStream* stream);

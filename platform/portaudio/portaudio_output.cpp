@@ -112,8 +112,9 @@ bool AudioOpenOutput(int device, const WaveFormat& wanted) {
     PaStreamParameters parameters;
     if (!PlanStream(PortAudioOutputDevice(device), false, wanted, &plan, &parameters)) return false;
     format = wanted;
-    if (PortAudio().OpenStream(&stream, nullptr, &parameters, format.samplesPerSecond, paFramesPerBufferUnspecified,
-                      paClipOff | paDitherOff, nullptr, nullptr) != paNoError) {
+    if (PortAudio().OpenStream(&stream, nullptr, &parameters, format.samplesPerSecond,
+                               paFramesPerBufferUnspecified, paClipOff | paDitherOff, nullptr,
+                               nullptr) != paNoError) {
         stream = nullptr;
         return false;
     }
