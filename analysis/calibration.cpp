@@ -14,11 +14,14 @@ uint8_t gaussianValid[2];
 double originSlope[2];
 double lineSlope[2];
 double lineOffset[2];
-KernelIndexEntry kernelIndex[2][KERNEL_INDEX_SIZE];
-double kernelTable[2][KERNEL_TABLE_SIZE];
 int32_t kernelBins[2];
 
 namespace {
+// Only the entries below kernelBins are ever read and written, so the untouched part of the tables
+// costs no memory.
+KernelIndexEntry kernelIndex[2][KERNEL_INDEX_SIZE];
+double kernelTable[2][KERNEL_TABLE_SIZE];
+
 constexpr const char* WRONG_DATA_MESSAGE =
     "Wrong calibration data,\nenergy calibration and Gaussian correlation will be disabled!";
 constexpr const char* OVERFLOW_MESSAGE =
@@ -146,35 +149,49 @@ void WriteKernel(double* kernel, int32_t m) {
     for (int32_t j = 0; j < m; ++j) kernel[j] *= scale;
 }
 
-// Builds kernelIndex and kernelTable of the channel for bins of width h; false on overflow. The
-// half-widths and offsets are checked as floating-point values before they become integers, so
-// huge or non-finite peak widths end in the overflow message.
-bool BuildKernels(int channel, double a, double b, double h) {
-    double a1 = a / h;
-    if (a1 < 1.0) a1 = 1.0;
-    double b1 = b / std::sqrt(h);
-    double binLimit = std::floor(KERNEL_HEIGHT_RANGE / h);
-    int32_t n = binLimit < KERNEL_INDEX_SIZE ? static_cast<int32_t>(binLimit) : KERNEL_INDEX_SIZE;
+// The kernels a set-up planned for a channel: widths 2 (sqrt(k) b1 + a1) in bins for the bins k
+// below `bins`. The tables are written at their first use, so that a run without correlation
+// never touches them.
+struct KernelPlan {
+    double a1 = 1.0, b1 = 0.0;
+    bool written = false;
+};
+KernelPlan kernelPlan[2];
 
-    KernelIndexEntry* index = kernelIndex[channel];
-    double* table = kernelTable[channel];
-    kernelBins[channel] = 0;
+// Walks the kernels of the bins below n, writing the index and the table when `index` is set.
+// False when the table would overflow. The half-widths and offsets are checked as floating-point
+// values before they become integers, so huge or non-finite peak widths end in the overflow.
+bool WalkKernels(double a1, double b1, int32_t n, KernelIndexEntry* index, double* table) {
+    int32_t previous = 0;
+    int64_t offset = 0, next = 0;
     for (int32_t k = 0; k < n; ++k) {
         double width = (std::sqrt(static_cast<double>(k)) * b1 + a1) * 2.0;
         if (!(width < static_cast<double>(KERNEL_TABLE_LIMIT))) return false;
         // Two standard deviations of a peak are at least two bins; only a negative width slope from
         // nonsensical points could give less, and a kernel needs two distinct values.
         int32_t m = width >= 2.0 ? static_cast<int32_t>(width) : 2;
-        if (k > 0 && m == index[k - 1].halfWidth) {
-            index[k] = {index[k - 1].offset, m};
-            continue;
+        if (k == 0 || m != previous) {
+            offset = next;
+            if (offset + m > KERNEL_TABLE_LIMIT || offset >= KERNEL_TABLE_LIMIT) return false;
+            if (table) WriteKernel(table + offset, m);
+            next = offset + m;
+            previous = m;
         }
-        int64_t offset = k == 0 ? 0 : static_cast<int64_t>(index[k - 1].offset) + index[k - 1].halfWidth;
-        if (offset + m > KERNEL_TABLE_LIMIT || offset >= KERNEL_TABLE_LIMIT) return false;
-        WriteKernel(table + offset, m);
-        index[k] = {static_cast<int32_t>(offset), m};
+        if (index) index[k] = {static_cast<int32_t>(offset), m};
     }
-    for (int32_t k = n; k < KERNEL_INDEX_SIZE; ++k) index[k] = {-1, 0};
+    return true;
+}
+
+// Plans the channel's kernels for bins of width h; false on overflow.
+bool PlanKernels(int channel, double a, double b, double h) {
+    double a1 = a / h;
+    if (a1 < 1.0) a1 = 1.0;
+    double b1 = b / std::sqrt(h);
+    double binLimit = std::floor(KERNEL_HEIGHT_RANGE / h);
+    int32_t n = binLimit < KERNEL_INDEX_SIZE ? static_cast<int32_t>(binLimit) : KERNEL_INDEX_SIZE;
+    kernelBins[channel] = 0;
+    if (!WalkKernels(a1, b1, n, nullptr, nullptr)) return false;
+    kernelPlan[channel] = {a1, b1, false};
     kernelBins[channel] = n;
     return true;
 }
@@ -236,12 +253,21 @@ bool SetUpCalibration(int channel) {
     lineOffset[channel] = fit.lineOffset;
     double a = 0.0, b = 0.0;
     FitPeakWidth(rows, &a, &b);
-    if (!BuildKernels(channel, a, b, SnappedHeightBinSize(channel))) {
+    if (!PlanKernels(channel, a, b, SnappedHeightBinSize(channel))) {
         gaussianValid[channel] = 0;
         ShowChannelProblem(channel, OVERFLOW_MESSAGE);
         return false;
     }
     return true;
+}
+
+ChannelKernels KernelsOf(int channel) {
+    KernelPlan& plan = kernelPlan[channel];
+    if (!plan.written) {
+        WalkKernels(plan.a1, plan.b1, kernelBins[channel], kernelIndex[channel], kernelTable[channel]);
+        plan.written = true;
+    }
+    return {kernelIndex[channel], kernelTable[channel], kernelBins[channel]};
 }
 
 double Calibrate(int channel, double value, bool inverse) {
@@ -279,6 +305,6 @@ void ResetCalibrationState() {
         lineSlope[c] = 1.0;
         lineOffset[c] = 0.0;
         kernelBins[c] = 0;
-        for (KernelIndexEntry& entry : kernelIndex[c]) entry = {-1, 0};
+        kernelPlan[c] = KernelPlan();
     }
 }

@@ -15,10 +15,17 @@ constexpr int32_t KERNEL_INDEX_SIZE = 32768;
 constexpr double KERNEL_HEIGHT_RANGE = 200.0;
 
 // Where the kernel of one height bin starts in the channel's kernel table and its half-width.
-// Bins at or above kernelBins[c] have no kernel (offset -1, half-width 0).
 struct KernelIndexEntry {
     int32_t offset;
     int32_t halfWidth;
+};
+
+// The kernels of a channel's last successful set-up: index[k] for the bins k below `bins`, and the
+// table the entries point into. Bins at or above `bins` have no kernel.
+struct ChannelKernels {
+    const KernelIndexEntry* index;
+    const double* table;
+    int32_t bins;
 };
 
 extern uint8_t calibrationValid[2];
@@ -26,8 +33,6 @@ extern uint8_t gaussianValid[2];
 extern double originSlope[2];
 extern double lineSlope[2];
 extern double lineOffset[2];
-extern KernelIndexEntry kernelIndex[2][KERNEL_INDEX_SIZE];
-extern double kernelTable[2][KERNEL_TABLE_SIZE];
 // Number of height bins that have a kernel (N of the last successful set-up; 0 before any).
 extern int32_t kernelBins[2];
 
@@ -40,10 +45,14 @@ double SnappedHeightBinSize(int channel);
 int64_t HeightBinUnits(int channel);
 
 // Sorts the channel's calibration points by mean, checks them, fits the three mappings and the
-// peak-width model, and builds the kernel table. Shows the channel's problem as a warning and
+// peak-width model, and plans the kernel table. Shows the channel's problem as a warning and
 // returns false when the points are inconsistent (calibration and correlation off) or the kernel
 // table overflows (calibration on, correlation off).
 bool SetUpCalibration(int channel);
+
+// The channel's kernels as its last set-up planned them (no bins before any set-up or after an
+// overflow). The tables are written at the first call after a set-up.
+ChannelKernels KernelsOf(int channel);
 
 // Maps a height in arb.u to the calibrated quantity (inverse false) or back (inverse true) with the
 // channel's calibration mode. Unknown modes return the value unchanged.

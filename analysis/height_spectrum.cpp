@@ -120,9 +120,10 @@ inline double KernelSum(const double* x, int32_t k, const KernelIndexEntry& entr
 void CorrelateSpectrum(int channel, int32_t last) {
     const double* x = seriesData[SERIES_HEIGHT];
     double* g = seriesData[SERIES_CORRELATION];
-    const KernelIndexEntry* index = kernelIndex[channel];
-    const double* table = kernelTable[channel];
-    const int32_t bins = kernelBins[channel];
+    const ChannelKernels kernels = KernelsOf(channel);
+    const KernelIndexEntry* index = kernels.index;
+    const double* table = kernels.table;
+    const int32_t bins = kernels.bins;
     const KernelIndexEntry none{-1, 0};
     auto entryOf = [&](int32_t bin) -> const KernelIndexEntry& { return bin < bins ? index[bin] : none; };
 

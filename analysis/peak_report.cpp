@@ -26,6 +26,8 @@ std::string peakLoadProblems;
 std::vector<ChannelReport> peakReport;
 
 namespace {
+// The files are read at the first peak work rather than at start-up, which most runs never reach.
+bool peakFilesLoaded = false;
 constexpr double FWHM_PER_SIGMA = 2.3548200450309493;
 constexpr const char* LIBRARY_NAME = "nuclides.txt";
 // Without calibration points the expected line width is 3 % (sigma) of the height at 50 arb.u,
@@ -234,6 +236,7 @@ std::string PeakSettingsPath() { return BesideSettings("-peaks.txt"); }
 std::string UserNuclidesPath() { return BesideSettings("-nuclides.txt"); }
 
 std::string LoadPeakSettingsAndLibrary() {
+    peakFilesLoaded = true;
     peakSettings = PeakSettings();
     nuclideLibrary.clear();
     std::string problems, text;
@@ -270,7 +273,12 @@ void ChannelSpectrum(int c, std::vector<double>* counts, std::vector<double>* va
     }
 }
 
+void EnsurePeakSettingsLoaded() {
+    if (!peakFilesLoaded) LoadPeakSettingsAndLibrary();
+}
+
 void BuildPeakReport() {
+    EnsurePeakSettingsLoaded();
     peakReport.clear();
     int input = settings.inputChannels;
     ChannelReport reports[2];
@@ -342,4 +350,8 @@ std::string PeakReportText() {
 void ResetPeakReportState() {
     peakReport.clear();
     peakSettings = PeakSettings();
+    nuclideLibrary.clear();
+    nuclideLibraryPath.clear();
+    peakLoadProblems.clear();
+    peakFilesLoaded = false;
 }

@@ -35,6 +35,8 @@ std::string UserNuclidesPath();
 // library with the user's lines. Problems (unreadable library, malformed lines, bad settings values)
 // are returned as text lines; the rest is used.
 std::string LoadPeakSettingsAndLibrary();
+// Loads them as above unless they were loaded already; every peak report does this first.
+void EnsurePeakSettingsLoaded();
 
 struct PeakRow {
     FittedPeak fit;            // in bins

@@ -23,6 +23,7 @@ json ChiSquareJson(const ChiSquareTest& test) {
 void PreparePeakReport() {
     if (prepared) return;
     prepared = true;
+    EnsurePeakSettingsLoaded();
     if (!peakLoadProblems.empty()) std::fprintf(stderr, "%s", peakLoadProblems.c_str());
     BuildPeakReport();
 }

@@ -8,7 +8,6 @@
 #include "acquisition/pulse_store.h"
 #include "analysis/calibration.h"
 #include "analysis/histograms.h"
-#include "analysis/peak_report.h"
 #include "analysis/series.h"
 #include "core/file_name.h"
 #include "core/run_state.h"
@@ -31,7 +30,6 @@ bool InitialiseProgram() {
         SetUpCalibration(c);
         BackupPulseShape(c);
     }
-    LoadPeakSettingsAndLibrary();
     WindowPlacement placements[7];
     for (int i = 0; i < 7; ++i) {
         const WindowPlacementRecord& w = settings.windowPlacement[i];

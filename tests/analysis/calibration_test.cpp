@@ -38,32 +38,27 @@ TEST_F(Calibration, DefaultTableGivesItsFitsAndAKernelTableOfZeroSumUnitEnergyKe
     EXPECT_EQ(calibrationValid[0] + gaussianValid[0], 2);
     EXPECT_DOUBLE_EQ(originSlope[0], 662.0 / 23.0);
     EXPECT_EQ(lineOffset[0], 0.0);
-    ASSERT_EQ(kernelBins[0], 1999);
-    EXPECT_EQ(kernelIndex[0][1998].halfWidth, 60);
+    const ChannelKernels kernels = KernelsOf(0);
+    ASSERT_EQ(kernels.bins, 1999);
+    EXPECT_EQ(kernels.index[1998].halfWidth, 60);
     // Each distinct half-width (2 to 60) has one kernel, stored right after the previous one.
     int next = 0;
     for (int k = 0; k < 1999; ++k) {
-        const KernelIndexEntry& e = kernelIndex[0][k];
+        const KernelIndexEntry& e = kernels.index[k];
         if (e.offset != next) {
-            ASSERT_EQ(e.offset, kernelIndex[0][k - 1].offset) << k;
+            ASSERT_EQ(e.offset, kernels.index[k - 1].offset) << k;
             continue;
         }
         next += e.halfWidth;
         double sum = 0, energy = 0;
         for (int j = 0; j < e.halfWidth; ++j) {
-            sum += kernelTable[0][e.offset + j];
-            energy += kernelTable[0][e.offset + j] * kernelTable[0][e.offset + j];
+            sum += kernels.table[e.offset + j];
+            energy += kernels.table[e.offset + j] * kernels.table[e.offset + j];
         }
         EXPECT_NEAR(sum, 0.0, 1e-12);
         EXPECT_NEAR(energy, 1.0, 1e-12);
     }
     EXPECT_EQ(next, 59 * 62 / 2);
-    // Finer bins of an earlier set-up leave no kernels behind.
-    settings.channel[0].heightBinSize = 0.05;
-    ASSERT_TRUE(SetUpCalibration(0));
-    settings.channel[0].heightBinSize = 0.1;
-    ASSERT_TRUE(SetUpCalibration(0));
-    for (int k = 1999; k < 3999; ++k) ASSERT_EQ(kernelIndex[0][k].offset, -1) << k;
 }
 
 TEST_F(Calibration, InconsistentPointsSwitchCalibrationAndCorrelationOff) {

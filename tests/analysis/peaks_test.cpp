@@ -202,6 +202,7 @@ TEST(CountingStatistics, IntervalExponentialAndDeadTime) {
 // bad lines reported, the rest kept; a library named in the settings that does not exist is reported.
 TEST_F(PeakReportTest, ShippedLibraryRanksTypicalSourcesAndFilesBesideTheSettingsAddToIt) {
     Start();
+    EnsurePeakSettingsLoaded();
     EXPECT_EQ(PeakSettingsPath(), TempPath("tik-peaks.txt"));
     EXPECT_EQ(UserNuclidesPath(), TempPath("tik-nuclides.txt"));
     EXPECT_EQ(peakLoadProblems, "");

@@ -176,11 +176,12 @@ TEST_F(GaussianCorrelation, OneKernelGivesTheKernelAroundASinglePeakBin) {
     QuantizeSettings(false);
     settings.calibration[0][14] = {4, 4, 40};
     ASSERT_TRUE(SetUpCalibration(0));
-    ASSERT_EQ(kernelIndex[0][100].halfWidth, 5);
+    const ChannelKernels kernels = KernelsOf(0);
+    ASSERT_EQ(kernels.index[100].halfWidth, 5);
     AddHeights(0, 1000, HeightOfBin(0, 100));
     BuildHeightSpectrum(false, false);
     const double* g = RawCorrelation();
-    const double* kernel = kernelTable[0] + kernelIndex[0][100].offset;
+    const double* kernel = kernels.table + kernels.index[100].offset;
     EXPECT_DOUBLE_EQ(g[100], 2 * 1000 * kernel[0]);  // the centre bin enters twice
     for (int j = 1; j < 5; ++j) {
         EXPECT_DOUBLE_EQ(g[100 + j], 1000 * kernel[j]) << j;
@@ -205,7 +206,7 @@ TEST_F(GaussianCorrelation, IsZeroWhereTheKernelReachesBeyondItsBinsOrTheSpectru
     BuildHeightSpectrum(false, false);
     ASSERT_EQ(dataLength[WND_HEIGHT], 2250);
     const double* g = RawCorrelation();
-    for (int k = 0; k < 11; ++k) EXPECT_TRUE(k >= kernelIndex[0][k].halfWidth || g[k] == 0.0) << k;
+    for (int k = 0; k < 11; ++k) EXPECT_TRUE(k >= KernelsOf(0).index[k].halfWidth || g[k] == 0.0) << k;
     EXPECT_NE(g[5], 0.0);
     for (int k = 1999; k <= 2250 + 16; ++k) ASSERT_EQ(g[k], 0.0) << k;
     EXPECT_GT(g[1000], 0.0);
