@@ -2,17 +2,24 @@
 // reads and writes that loop until every byte has moved, and files replaced only when complete.
 #pragma once
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <string>
 
-// A file opened for reading, with its size taken once at opening.
+// A file opened for reading, with its size taken once at opening; closed when it goes out of scope.
 struct InputFile {
-    std::ifstream stream;
+    std::FILE* handle = nullptr;
     uint64_t size = 0;
+    InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
 };
 
 // Opens a regular file for reading. False (nothing open) when it does not exist or cannot be read.
 bool OpenInputFile(InputFile& file, const char* path);
+
+// Closes the file now (it stays closed).
+void CloseInputFile(InputFile& file);
 
 // Moves the read position; false when the offset lies beyond the end of the file.
 bool SeekInputFile(InputFile& file, uint64_t offset);
@@ -25,11 +32,15 @@ uint64_t ReadInputFile(InputFile& file, void* data, uint64_t byteCount);
 // target only when FinishOutputFile has written and closed it without error. A failure at any step
 // leaves an existing file under the target name untouched.
 struct OutputFile {
-    std::ofstream stream;
+    std::FILE* handle = nullptr;
     std::string path;
     std::string temporaryPath;
     uint64_t written = 0;
     bool failed = false;
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
 };
 
 // Creates the temporary file. False when it cannot be created.

@@ -242,7 +242,7 @@ void OpenPath(const char* path, int nameOffset, bool fullSettings, bool shapeAcq
         RememberSourceFile(path + nameOffset);
     else
         ShowMessage(WRONG_FORMAT_MESSAGE, MB_ICONHAND);
-    file.stream.close();
+    CloseInputFile(file);
     runState |= RS_DATA_READY | RS_INPUT_READY;
     UpdateMenuState();
     RecomputeAll(false);

@@ -2,6 +2,8 @@
 // the folders of its files, file and folder writability, the local time and the environment.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 struct LocalTime {
@@ -19,6 +21,9 @@ LocalTime GetLocalTime();
 // applied then); false when the time cannot be placed.
 bool LocalUtcOffsetMinutes(const LocalTime& time, int* minutes);
 std::string GetEnvironment(const char* name);
+// Moves an open file's position to a byte offset from its start; 64-bit offsets on every system
+// (std::fseek takes a long). False when the position cannot be set.
+bool SeekFileStream(std::FILE* file, uint64_t offset);
 // Memory for a large buffer that is filled from end to end again and again (the replay's block
 // buffer): aligned and, where the system has them, backed by huge pages, so that filling it the first
 // time costs a few page faults instead of one per 4 KB. Released with ReleaseLargeBuffer; null when

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "platform/system.h"
@@ -68,6 +69,11 @@ bool LocalUtcOffsetMinutes(const LocalTime& time, int* minutes) {
 std::string GetEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
+}
+
+bool SeekFileStream(std::FILE* file, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 bool IsStandardErrorTerminal() { return isatty(STDERR_FILENO) == 1; }
