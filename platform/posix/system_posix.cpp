@@ -99,8 +99,7 @@ ProgramFolders FindProgramFolders() {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::path program = fs::path(ModulePath()).parent_path();
-    fs::path build = fs::weakly_canonical(TIK_BUILD_DIR, error);
-    if (!error && program == build) return {false, TIK_SOURCE_DATA_DIR, build.string()};
+    if (fs::equivalent(program, TIK_BUILD_DIR, error)) return {false, TIK_SOURCE_DATA_DIR, program.string()};
     return {true, (program / TIK_DATA_FROM_BIN).lexically_normal().string(),
             (program / TIK_DOC_FROM_BIN).lexically_normal().string()};
 }
