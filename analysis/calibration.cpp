@@ -150,7 +150,7 @@ void WriteKernel(double* kernel, int32_t m) {
 }
 
 // The kernels a set-up planned for a channel: widths 2 (sqrt(k) b1 + a1) in bins for the bins k
-// below `bins`. The tables are written at their first use, so that a run without correlation
+// below kernelBins. The tables are written at their first use, so that a run without correlation
 // never touches them.
 struct KernelPlan {
     double a1 = 1.0, b1 = 0.0;
@@ -158,7 +158,7 @@ struct KernelPlan {
 };
 KernelPlan kernelPlan[2];
 
-// Walks the kernels of the bins below n, writing the index and the table when `index` is set.
+// Walks the kernels of the bins below n, writing the index and the table where they are given.
 // False when the table would overflow. The half-widths and offsets are checked as floating-point
 // values before they become integers, so huge or non-finite peak widths end in the overflow.
 bool WalkKernels(double a1, double b1, int32_t n, KernelIndexEntry* index, double* table) {
