@@ -150,8 +150,9 @@ double EstimateBaselineOfWidth(const Pass& pass, int slot, const ChannelPass& p)
 
 // The baselines of the threshold channels. The vector passes give the same sums: the samples on the
 // baseline side are exactly the words of one word set, and with a whole-number gain small enough that
-// every partial sum stays below 2^53 the sum of the gained samples in any order is exact.
-void EstimateBaselines(Pass& pass, bool vectors, const SlotSums* known) {
+// every partial sum stays below 2^53 the sum of the gained samples in any order is exact. `known`: the
+// plain sums made ahead for this very block, or null.
+void EstimateBaselines(Pass& pass, const SlotSums* known) {
     int64_t frames = pass.samples / pass.n;
     int64_t used = frames * pass.n;
     WordSets sides{{0, 0}, {0, 0}};
@@ -161,7 +162,7 @@ void EstimateBaselines(Pass& pass, bool vectors, const SlotSums* known) {
     for (int slot = 0; slot < pass.n; ++slot) {
         ChannelPass& p = pass.channel[pass.slotChannel[slot]];
         if (p.shapeMode) continue;
-        if (vectors && frames > 0 && p.gain == std::floor(p.gain) &&
+        if (vectorPath && frames > 0 && p.gain == std::floor(p.gain) &&
             static_cast<double>(frames) * p.gain < 4194304.0) {
             if (!summed) {
                 all = known ? *known : SumAllWords(pass.bytes, used, pass.samples * pass.b, pass.n, pass.b);
@@ -495,7 +496,7 @@ BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount) {
     return ahead;
 }
 
-void EstimateBaselines(BaselinesAhead* ahead) {
+void SumBaselinesAhead(BaselinesAhead* ahead) {
     if (!ahead || ahead->n == 0) return;
     int64_t samples = ahead->byteCount / static_cast<uint32_t>(ahead->b);
     int64_t used = samples / ahead->n * ahead->n;
@@ -514,7 +515,7 @@ bool DetectPulses(const uint8_t* block, uint32_t byteCount, const BaselinesAhead
     pass.clock = sampleClock;
     for (int slot = 0; slot < pass.n; ++slot) SetUpChannel(pass, slot);
     int64_t clockAtStart = sampleClock;
-    EstimateBaselines(pass, vectorPath, ahead && MadeFor(*ahead, pass) ? &ahead->sums : nullptr);
+    EstimateBaselines(pass, ahead && MadeFor(*ahead, pass) ? &ahead->sums : nullptr);
     PrepareQuietSkips(pass);
     for (int c = 0; c < 2; ++c) ResumeOpenPulse(pass, c);
     if (!pass.limitReached) {

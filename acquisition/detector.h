@@ -41,7 +41,7 @@ extern int32_t snapshotTrigger;
 // The first of the two passes of a block's baseline estimate (the plain sums of each channel's
 // samples) depends on the block's bytes and layout only, so a replay can make it on another thread
 // while the detector works on the previous block. RequestBaselines takes the layout (on the detector's
-// thread); EstimateBaselines then reads the block and may run on any thread. DetectPulses uses the
+// thread); SumBaselinesAhead then reads the block and may run on any thread. DetectPulses uses the
 // sums only when they were made for the same block and layout, and sums afresh otherwise.
 struct BaselinesAhead {
     const uint8_t* block = nullptr;
@@ -51,7 +51,7 @@ struct BaselinesAhead {
     SlotSums sums{{0, 0}, {0, 0}};
 };
 BaselinesAhead RequestBaselines(const uint8_t* block, uint32_t byteCount);
-void EstimateBaselines(BaselinesAhead* ahead);
+void SumBaselinesAhead(BaselinesAhead* ahead);
 
 // Runs the detector over one block of interleaved samples, with the sums made ahead when given. True
 // when this pass reached a limit.

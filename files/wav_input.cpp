@@ -44,7 +44,7 @@ std::future<uint64_t> ReadAhead(InputFile& file, uint8_t* buffer, uint64_t wante
     try {
         return std::async(std::launch::async, [&file, buffer, wanted, ahead] {
             uint64_t got = ReadInputFile(file, buffer, wanted);
-            if (got == wanted) EstimateBaselines(ahead);
+            if (got == wanted) SumBaselinesAhead(ahead);
             return got;
         });
     } catch (const std::system_error&) {

@@ -26,10 +26,9 @@ std::string GetEnvironment(const char* name);
 bool SeekFileStream(std::FILE* file, uint64_t offset);
 // Memory for a large buffer that is filled from end to end again and again (the replay's block
 // buffer): aligned and, where the system has them, backed by huge pages, so that filling it the first
-// time costs a few page faults instead of one per 4 KB. Released with ReleaseLargeBuffer; null when
+// time costs a few page faults instead of one per 4 KB. Kept for the life of the process; null when
 // the memory is not available.
 void* AllocateLargeBuffer(size_t bytes);
-void ReleaseLargeBuffer(void* buffer);
 
 // Whether standard error goes to a terminal (the batch tool then shows progress).
 bool IsStandardErrorTerminal();

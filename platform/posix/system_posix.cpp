@@ -90,8 +90,6 @@ void* AllocateLargeBuffer(size_t bytes) {
     return buffer;
 }
 
-void ReleaseLargeBuffer(void* buffer) { std::free(buffer); }
-
 namespace {
 // The folders are fixed by the build: the build and source folders for a build-folder run, the
 // install layout relative to the installed program's bin folder otherwise.

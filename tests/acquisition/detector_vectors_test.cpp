@@ -143,7 +143,7 @@ protected:
                 std::vector<uint8_t> other(block.size(), 0x7F);
                 const uint8_t* source = outcomes.size() % 3 == 2 ? other.data() : block.data();
                 BaselinesAhead estimate = RequestBaselines(source, static_cast<uint32_t>(block.size()));
-                EstimateBaselines(&estimate);
+                SumBaselinesAhead(&estimate);
                 DetectPulses(block.data(), static_cast<uint32_t>(block.size()), &estimate);
             } else {
                 DetectPulses(block.data(), static_cast<uint32_t>(block.size()));
